@@ -1,0 +1,36 @@
+# The README's commands. Each installs the Debian packages it needs first.
+MAKEFLAGS += --no-print-directory
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test test-unit test-session bench clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/pendra
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-unit: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+test-session: build
+	@cd $(BUILD) && ctest --output-on-failure -L session
+
+bench: build
+	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
+
+clean:
+	rm -rf $(BUILD)

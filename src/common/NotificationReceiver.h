@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/UserNotification.h"
+
+namespace pendra {
+
+class UserNotificationCenter;
+
+// A panel that owns notifications of one kind (the text before the first "-"
+// of their identifiers) and handles their callbacks.
+class NotificationReceiver {
+public:
+    virtual ~NotificationReceiver() = default;
+    virtual void notificationDidDeliver(UserNotificationCenter& center,
+                                        const UserNotificationPtr& n) = 0;
+    virtual void notificationDidActivate(UserNotificationCenter& center,
+                                         const UserNotificationPtr& n) = 0;
+    virtual void notificationDidDismissAlert(UserNotificationCenter& center,
+                                             const UserNotificationPtr& n) = 0;
+};
+
+}  // namespace pendra

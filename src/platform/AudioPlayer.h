@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace pendra {
+
+// Plays one sound file in a loop until stopped (Qt Multimedia).
+class AudioPlayer : public QObject {
+    Q_OBJECT
+public:
+    explicit AudioPlayer(QObject* parent = nullptr);
+    ~AudioPlayer() override;
+
+    // Opens the file and starts looping it. A missing or unplayable file fails
+    // with a human-readable error and plays nothing.
+    bool play(const QString& file, QString* error);
+    void stop();
+    bool isPlaying() const;
+
+signals:
+    // A failure found after play() returned (the decoder gave up, say).
+    void failed(const QString& error);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace pendra

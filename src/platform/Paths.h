@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+namespace pendra {
+
+// Where the program finds its installed resources and keeps its data.
+class Paths {
+public:
+    // share/pendra/ beside the executable's bin/ (the same in the build tree).
+    static QString shareDir();
+    // The ringtone folder, with a trailing "/".
+    static QString ringtonesDir();
+    // GenericDataLocation + "/Pendra/", with a trailing "/".
+    static QString dataDir();
+    // Tests point the resources elsewhere; empty restores the default.
+    static void setShareDirForTesting(const QString& dir);
+};
+
+}  // namespace pendra

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace pendra {
+
+class SerialQueue;
+
+// A strict periodic timer on a serial queue. The grid is laid at creation on
+// CLOCK_BOOTTIME (time asleep counts): firing k is due at creation + k * interval,
+// the first one at once. The source starts suspended; resume() starts it.
+//
+// The handler runs only on its queue, never twice at once, and is told how many
+// firings the run stands for: firings missed while the source ran are merged
+// into one run; the firings missed while it was suspended count as one.
+// cancel() stops every further firing, also one already queued. Destruction is
+// safe in every state (suspended, running, cancelled, never started).
+class TimerSource {
+public:
+    using Handler = std::function<void(std::uint64_t firings)>;
+
+    TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler);
+    ~TimerSource();
+    TimerSource(const TimerSource&) = delete;
+    TimerSource& operator=(const TimerSource&) = delete;
+
+    void resume();   // no effect when running or cancelled
+    void suspend();  // no effect when suspended or cancelled
+    void cancel();   // from any thread, also from the handler
+    bool isSuspended() const;
+    bool isCancelled() const;
+
+private:
+    struct Impl;
+    std::shared_ptr<Impl> d;
+};
+
+}  // namespace pendra

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <memory>
+
+#include "platform/UserNotification.h"
+
+namespace pendra {
+
+class UserNotificationCenter;
+class NotificationPresenter;
+
+// Receives the center's callbacks, always on the main thread.
+class UserNotificationCenterDelegate {
+public:
+    virtual ~UserNotificationCenterDelegate() = default;
+    virtual void userNotificationCenterDidDeliver(UserNotificationCenter& center,
+                                                  const UserNotificationPtr& n) = 0;
+    virtual void userNotificationCenterDidActivate(UserNotificationCenter& center,
+                                                   const UserNotificationPtr& n) = 0;
+    virtual void userNotificationCenterDidDismissAlert(UserNotificationCenter& center,
+                                                       const UserNotificationPtr& n) = 0;
+    virtual bool userNotificationCenterShouldPresent(UserNotificationCenter& center,
+                                                     const UserNotificationPtr& n) = 0;
+};
+
+// The program's one notification center: the scheduled list delivered on
+// wall-clock time, the delivered list, and presentation through a presenter
+// (desktop notifications, or the program's own alert window).
+//
+// Every member is called on the main thread, except deliverNotification(),
+// which may be called from any thread.
+class UserNotificationCenter : public QObject {
+    Q_OBJECT
+public:
+    // The process-wide center, created on first use with the desktop presenter.
+    static UserNotificationCenter& defaultCenter();
+
+    // A center with the given presenter (tests pass a recording one). The
+    // center does not own the presenter unless it is given as unique_ptr.
+    explicit UserNotificationCenter(std::unique_ptr<NotificationPresenter> presenter,
+                                    QObject* parent = nullptr);
+    ~UserNotificationCenter() override;
+
+    void setDelegate(UserNotificationCenterDelegate* delegate);
+    UserNotificationCenterDelegate* delegate() const;
+
+    // A notification with the identifier of a pending one replaces it.
+    void scheduleNotification(const UserNotificationPtr& n);
+    // Delivered at once. Safe from any thread; the callbacks still arrive on the main thread.
+    void deliverNotification(const UserNotificationPtr& n);
+    // Matched by identifier.
+    void removeScheduledNotification(const UserNotificationPtr& n);
+    void removeDeliveredNotification(const UserNotificationPtr& n);
+    void removeAllDeliveredNotifications();
+
+    QList<UserNotificationPtr> scheduledNotifications() const;
+    void setScheduledNotifications(const QList<UserNotificationPtr>& list);
+    QList<UserNotificationPtr> deliveredNotifications() const;
+
+    NotificationPresenter& presenter();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace pendra

@@ -1,0 +1,43 @@
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QSettings>
+#include <QThread>
+#include <functional>
+
+#include "platform/Paths.h"
+
+namespace pendra::test {
+
+void usePrivateHome(const QString& dir) {
+    qputenv("HOME", dir.toUtf8());
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QString sub = dir + "/" + QString::fromLatin1(name).toLower();
+        QDir().mkpath(sub);
+        qputenv(name, sub.toUtf8());
+    }
+}
+
+QString dataDir() { return Paths::dataDir(); }
+
+void clearUserDefaults() {
+    QSettings s(QStringLiteral("Zentho"), QStringLiteral("Pendra"));
+    s.clear();
+    s.sync();
+}
+
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired()) {
+            return pred();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+}  // namespace pendra::test

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace pendra::test {
+
+// Points HOME and the XDG folders at `dir` (before QApplication exists).
+void usePrivateHome(const QString& dir);
+
+// The private home's data folder for the program: <XDG_DATA_HOME>/Pendra/.
+QString dataDir();
+
+// Removes every user default, so a test starts from a first run.
+void clearUserDefaults();
+
+// Spins the event loop until `pred` holds or `timeoutMs` passes; returns pred().
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 5000);
+
+}  // namespace pendra::test

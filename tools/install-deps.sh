@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Pendra need.
+# Idempotent: asks apt only for what is missing, and refreshes the package
+# lists only then. Works as root or through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake g++ make pkg-config ccache clang-format
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+  libglib2.0-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # audio playback through Qt Multimedia's GStreamer backend
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  gstreamer1.0-pulseaudio
+  # desktop session for the tests of the real binary
+  xvfb xauth openbox tint2 dunst dbus dbus-x11 libnotify-bin
+  pulseaudio pulseaudio-utils sox ffmpeg faketime xdotool x11-utils
+  imagemagick fonts-dejavu-core python3
+)
+if [[ "${PENDRA_EXTRA_PACKAGES:-}" != "" ]]; then
+  read -r -a extra <<<"$PENDRA_EXTRA_PACKAGES"
+  PACKAGES+=("${extra[@]}")
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+SUDO=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}"; exit 1; }
+  SUDO=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -q
+"${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
