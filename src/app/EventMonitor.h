@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class QWidget;
+class QEvent;
+
+namespace pendra {
+
+// Reports a click outside the popover while it is installed. X11 does not let
+// a client see other applications' clicks, so the stand-in is the popover's
+// window losing activation; a click on the program's own tray icon is not an
+// outside click (the tray toggles the popover itself).
+class EventMonitor : public QObject {
+    Q_OBJECT
+public:
+    enum Mask { LeftMouseDown = 1 << 1, RightMouseDown = 1 << 3 };
+
+    // `isOwnClick` tells whether the pointer is on the program's own controls
+    // (its tray icon) at the moment of the deactivation.
+    EventMonitor(int mask, std::function<void()> handler, QWidget* watched,
+                 std::function<bool()> isOwnClick = {});
+    ~EventMonitor() override;
+
+    void start();
+    void stop();
+    bool isStarted() const { return monitor_; }
+    int mask() const { return mask_; }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    bool monitor_ = false;
+    int mask_;
+    std::function<void()> handler_;
+    QPointer<QWidget> watched_;
+    std::function<bool()> isOwnClick_;
+};
+
+}  // namespace pendra

@@ -1,0 +1,111 @@
+#include "app/Popover.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace pendra {
+
+namespace {
+constexpr int kGap = 4;
+
+int clampInto(int pos, int length, int lo, int hi) {
+    if (length >= hi - lo) {
+        return lo;
+    }
+    return std::clamp(pos, lo, hi - length);
+}
+}  // namespace
+
+QRect popoverGeometry(QSize size, QRect anchor, QRect screen, QRect available, QPoint pointer) {
+    if (!anchor.isValid() || anchor.isEmpty()) {
+        anchor = QRect(pointer, QSize(1, 1));
+    }
+    if (!available.isValid() || available.isEmpty()) {
+        available = screen;
+    }
+    const int w = size.width();
+    const int h = size.height();
+    const QPoint c = anchor.center();
+    int x = c.x() - w / 2;
+    int y = 0;
+
+    // A side panel reserves a strip beside the available area; otherwise the
+    // panel is at the top or the bottom, whichever half holds the icon.
+    if (c.x() < available.left()) {
+        x = anchor.right() + 1 + kGap;
+        y = c.y() - h / 2;
+    } else if (c.x() > available.right()) {
+        x = anchor.left() - kGap - w;
+        y = c.y() - h / 2;
+    } else if (c.y() < screen.center().y()) {
+        y = anchor.bottom() + 1 + kGap;
+    } else {
+        y = anchor.top() - kGap - h;
+    }
+    x = clampInto(x, w, available.left(), available.right() + 1);
+    y = clampInto(y, h, available.top(), available.bottom() + 1);
+    return QRect(x, y, w, h);
+}
+
+Popover::Popover(QWidget* content, bool framed)
+    : QWidget(nullptr,
+              framed ? Qt::Window : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    setWindowTitle(QStringLiteral("Pendra"));
+    setObjectName(QStringLiteral("popover"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (!framed) {
+        // A frameless window still needs an edge on a panel of the same colour.
+        setAttribute(Qt::WA_StyledBackground);
+        setStyleSheet(QStringLiteral(
+            "#popover { border: 1px solid palette(mid); background: palette(window); }"));
+    }
+}
+
+void Popover::showRelativeTo(const QRect& anchor) {
+    adjustSize();
+    const QPoint pointer = QCursor::pos();
+    QScreen* screen = nullptr;
+    if (anchor.isValid() && !anchor.isEmpty()) {
+        screen = QGuiApplication::screenAt(anchor.center());
+    }
+    if (screen == nullptr) {
+        screen = QGuiApplication::screenAt(pointer);
+    }
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        const QRect g = popoverGeometry(sizeHint().expandedTo(size()), anchor, screen->geometry(),
+                                        screen->availableGeometry(), pointer);
+        move(g.topLeft());
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void Popover::performClose() {
+    hide();
+}
+
+void Popover::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        emit escapePressed();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Popover::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    emit shown();
+}
+
+}  // namespace pendra

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+
+namespace pendra {
+
+// Where the popover goes: hanging below an icon in a top panel, standing above
+// one in a bottom panel (beside one in a side panel), centred on it and always
+// fully inside the available area of its screen. Without an icon geometry it
+// opens at the pointer.
+QRect popoverGeometry(QSize size, QRect anchor, QRect screen, QRect available, QPoint pointer);
+
+// The frameless top-level window that holds the whole interface.
+class Popover : public QWidget {
+    Q_OBJECT
+public:
+    explicit Popover(QWidget* content, bool framed = false);
+
+    void showRelativeTo(const QRect& anchor);
+    void performClose();
+    bool isShown() const { return isVisible(); }
+
+signals:
+    void escapePressed();
+    void shown();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+};
+
+}  // namespace pendra

@@ -1,0 +1,135 @@
+#include "app/TestIntrospection.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTimer>
+
+#include "platform/Log.h"
+
+namespace pendra {
+
+namespace {
+QString oneLine(QString s) {
+    s.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return s;
+}
+
+QString geometryOf(const QWidget* w, QRect local) {
+    const QPoint topLeft = w->mapToGlobal(local.topLeft());
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(topLeft.x())
+        .arg(topLeft.y())
+        .arg(local.width())
+        .arg(local.height());
+}
+}  // namespace
+
+bool TestIntrospection::enabledByEnvironment() {
+    return qEnvironmentVariable("PENDRA_TEST_INTROSPECT") == QLatin1String("1");
+}
+
+TestIntrospection::TestIntrospection(QObject* parent)
+    : QObject(parent), pending_(new QTimer(this)) {
+    pending_->setSingleShot(true);
+    pending_->setInterval(100);
+    connect(pending_, &QTimer::timeout, this, &TestIntrospection::dump);
+    qApp->installEventFilter(this);
+}
+
+bool TestIntrospection::eventFilter(QObject* object, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Paint:
+            if (object->isWidgetType() && !pending_->isActive()) {
+                pending_->start();
+            }
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+QStringList TestIntrospection::describeVisibleControls() {
+    QStringList lines;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) {
+            continue;
+        }
+        lines << QStringLiteral("window: %1 %2 %3")
+                     .arg(geometryOf(top, top->rect()), top->objectName(),
+                          oneLine(top->windowTitle()));
+        const auto children = top->findChildren<QWidget*>();
+        for (QWidget* w : children) {
+            if (!w->isVisible() || w->window() != top) {
+                continue;
+            }
+            QString kind;
+            QString text;
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                kind = QStringLiteral("button");
+                text = b->text();
+                if (b->isCheckable()) {
+                    kind = b->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked");
+                }
+                if (!b->isEnabled()) {
+                    kind += QStringLiteral("-disabled");
+                }
+            } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+                kind = QStringLiteral("edit");
+                text = e->text();
+            } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+                kind = QStringLiteral("combo");
+                text = c->currentText();
+            } else if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) {
+                kind = QStringLiteral("spin");
+                text = s->text();
+            } else if (auto* l = qobject_cast<QLabel*>(w)) {
+                kind = QStringLiteral("label");
+                text = l->text();
+            } else if (auto* t = qobject_cast<QTabBar*>(w)) {
+                for (int i = 0; i < t->count(); ++i) {
+                    lines << QStringLiteral("widget: %1 tab%2 tab-%3 %4")
+                                 .arg(geometryOf(t, t->tabRect(i)), i == t->currentIndex()
+                                                                        ? QStringLiteral("-current")
+                                                                        : QString())
+                                 .arg(i)
+                                 .arg(oneLine(t->tabText(i)));
+                }
+                continue;
+            } else {
+                continue;
+            }
+            lines << QStringLiteral("widget: %1 %2 %3 %4")
+                         .arg(geometryOf(w, w->rect()), kind,
+                              w->objectName().isEmpty() ? QStringLiteral("-") : w->objectName(),
+                              oneLine(text));
+        }
+    }
+    return lines;
+}
+
+void TestIntrospection::dump() {
+    const QStringList lines = describeVisibleControls();
+    const QString all = lines.join(QLatin1Char('\n'));
+    if (all == last_) {
+        return;
+    }
+    last_ = all;
+    printLine(QStringLiteral("introspect-begin"));
+    for (const QString& line : lines) {
+        printLine(line);
+    }
+    printLine(QStringLiteral("introspect-end"));
+}
+
+}  // namespace pendra

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTimer;
+
+namespace pendra {
+
+// For the tests of the real binary: with PENDRA_TEST_INTROSPECT=1 in the
+// environment, the program prints the global geometry of every visible
+// control whenever what is on screen changes, so an outside driver can click
+// them. Off otherwise; it costs nothing then.
+class TestIntrospection : public QObject {
+    Q_OBJECT
+public:
+    static bool enabledByEnvironment();
+    explicit TestIntrospection(QObject* parent = nullptr);
+
+    // The lines describing what is on screen now.
+    static QStringList describeVisibleControls();
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    void dump();
+
+    QTimer* pending_;
+    QString last_;
+};
+
+}  // namespace pendra
