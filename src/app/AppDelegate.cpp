@@ -21,16 +21,20 @@
 
 namespace pendra {
 
+std::optional<QString> notificationKind(const QString& identifier) {
+    const qsizetype dash = identifier.indexOf(QLatin1Char('-'));
+    if (dash < 0) {
+        return std::nullopt;
+    }
+    return identifier.left(dash);
+}
+
 UserNotificationCenter& AppDelegate::notificationCenter() {
     return UserNotificationCenter::defaultCenter();
 }
 
 AppDelegate::AppDelegate(UserNotificationCenter& center, QObject* parent)
-    : QObject(parent), center_(center) {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        statusItem_ = new QSystemTrayIcon(this);
-    }
-}
+    : QObject(parent), center_(center), statusItem_(new QSystemTrayIcon(this)) {}
 
 AppDelegate::~AppDelegate() {
     if (center_.delegate() == this) {
@@ -40,12 +44,14 @@ AppDelegate::~AppDelegate() {
     delete popover_;
 }
 
+// The icon is always there; it has a button only while a tray host embeds it
+// (a panel that starts after the program still gets it).
 bool AppDelegate::hasStatusButton() const {
-    return statusItem_ != nullptr;
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    if (statusItem_ != nullptr) {
+    {
         statusItem_->setIcon(QIcon(QStringLiteral(":/StatusBarButtonImage.svg")));
         statusItem_->setToolTip(QStringLiteral("Pendra"));
         connect(statusItem_, &QSystemTrayIcon::activated, this,
@@ -68,7 +74,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 
     viewController_ = new ViewController(center_);
-    popover_ = new Popover(viewController_, /*framed=*/statusItem_ == nullptr);
+    popover_ = new Popover(viewController_, /*framed=*/!hasStatusButton());
     connect(viewController_, &ViewController::quitPressed, this, &AppDelegate::requestTermination);
     connect(popover_, &Popover::escapePressed, this, &AppDelegate::closePopover);
     connect(popover_, &Popover::shown, viewController_, &ViewController::viewDidAppear);
@@ -85,15 +91,13 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         },
         popover_,
-        [this] {
-            return statusItem_ != nullptr && statusItem_->geometry().contains(QCursor::pos());
-        });
+        [this] { return hasStatusButton() && statusItem_->geometry().contains(QCursor::pos()); });
 
     // Every panel loads now, not when first shown: alarms must be read and
     // scheduled at launch, even if the user never opens the popover.
     viewController_->viewDidLoad();
 
-    if (statusItem_ == nullptr) {
+    if (!hasStatusButton()) {
         // Without a tray the program would be unreachable: open as a window.
         showPopover();
     }
@@ -108,9 +112,10 @@ void AppDelegate::togglePopover() {
 }
 
 void AppDelegate::showPopover() {
-    const QRect anchor = statusItem_ != nullptr ? statusItem_->geometry() : QRect();
-    if (statusItem_ != nullptr) {
-        popover_->showRelativeTo(anchor);
+    const bool tray = hasStatusButton();
+    popover_->setFramed(!tray);
+    if (tray) {
+        popover_->showRelativeTo(statusItem_->geometry());
     } else {
         popover_->show();
         popover_->raise();
@@ -229,17 +234,16 @@ void AppDelegate::route(Route route, UserNotificationCenter& center, const UserN
     if (!n) {
         return;
     }
-    const qsizetype dash = n->identifier.indexOf(QLatin1Char('-'));
-    if (dash < 0) {
+    const std::optional<QString> kind = notificationKind(n->identifier);
+    if (!kind) {
         printLine(QStringLiteral("notification without a kind: ") + n->identifier);
         return;
     }
-    const QString kind = n->identifier.left(dash);
     TabViewController* tabs = viewController_ ? viewController_->tabViewController() : nullptr;
     NotificationReceiver* receiver = nullptr;
-    if (kind == QLatin1String("alarm")) {
+    if (*kind == QLatin1String("alarm")) {
         receiver = tabs ? tabs->alarmsPanel() : nullptr;
-    } else if (kind == QLatin1String("timer")) {
+    } else if (*kind == QLatin1String("timer")) {
         receiver = tabs ? tabs->timerPanel() : nullptr;
     }
     if (receiver == nullptr) {

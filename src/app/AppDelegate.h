@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/UserNotificationCenter.h"
 
@@ -16,6 +17,10 @@ namespace pendra {
 class EventMonitor;
 class Popover;
 class ViewController;
+
+// The kind of a notification: the text of its identifier before the first
+// "-"; none when there is no "-".
+std::optional<QString> notificationKind(const QString& identifier);
 
 enum class TerminateReply { TerminateCancel = 0, TerminateNow = 1 };
 

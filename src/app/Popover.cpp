@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -51,20 +52,41 @@ QRect popoverGeometry(QSize size, QRect anchor, QRect screen, QRect available, Q
     return QRect(x, y, w, h);
 }
 
+namespace {
+Qt::WindowFlags flagsFor(bool framed) {
+    return framed ? Qt::WindowFlags(Qt::Window)
+                  : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+}
+}  // namespace
+
 Popover::Popover(QWidget* content, bool framed)
-    : QWidget(nullptr,
-              framed ? Qt::Window : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, flagsFor(framed)), framed_(framed) {
     setWindowTitle(QStringLiteral("Pendra"));
     setObjectName(QStringLiteral("popover"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    if (!framed) {
-        // A frameless window still needs an edge on a panel of the same colour.
-        setAttribute(Qt::WA_StyledBackground);
-        setStyleSheet(QStringLiteral(
-            "#popover { border: 1px solid palette(mid); background: palette(window); }"));
+    // A frameless window still needs an edge on a panel of the same colour.
+    setAttribute(Qt::WA_StyledBackground);
+    setStyleSheet(
+        QStringLiteral("#popover[framed=\"false\"] { border: 1px solid palette(mid); background: "
+                       "palette(window); }"));
+    setProperty("framed", framed);
+}
+
+void Popover::setFramed(bool framed) {
+    if (framed == framed_) {
+        return;
+    }
+    framed_ = framed;
+    const bool wasVisible = isVisible();
+    setWindowFlags(flagsFor(framed));
+    setProperty("framed", framed);
+    style()->unpolish(this);
+    style()->polish(this);
+    if (wasVisible) {
+        show();
     }
 }
 

@@ -17,6 +17,11 @@ class Popover : public QWidget {
 public:
     explicit Popover(QWidget* content, bool framed = false);
 
+    // Framed: an ordinary window, for desktops without a tray. Takes effect
+    // the next time the popover is shown.
+    void setFramed(bool framed);
+    bool isFramed() const { return framed_; }
+
     void showRelativeTo(const QRect& anchor);
     void performClose();
     bool isShown() const { return isVisible(); }
@@ -28,6 +33,9 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+
+private:
+    bool framed_ = false;
 };
 
 }  // namespace pendra
