@@ -54,12 +54,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     {
         statusItem_->setIcon(QIcon(QStringLiteral(":/StatusBarButtonImage.svg")));
         statusItem_->setToolTip(QStringLiteral("Pendra"));
-        connect(statusItem_, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger) {
-                        togglePopover();
-                    }
-                });
+        connect(
+            statusItem_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A second click soon after the first arrives as a double
+                // click; it is still a click on the icon.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+                    togglePopover();
+                }
+            });
         statusMenu_ = new QMenu();
         statusMenu_->setParent(nullptr);
         connect(this, &QObject::destroyed, statusMenu_, &QObject::deleteLater);

@@ -1,0 +1,694 @@
+"""A private desktop session for tests of the real pendra binary.
+
+Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, tint2
+with a system tray, dunst and PulseAudio whose only sink writes to a file.
+Everything started is stopped by process group at the end, also when a test
+fails or the interpreter is interrupted.
+"""
+
+import atexit
+import ctypes
+import ctypes.util
+import json
+import math
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import threading
+import time
+
+_LIVE_SESSIONS = []
+
+
+def _cleanup_all():
+    for s in list(_LIVE_SESSIONS):
+        s.stop()
+
+
+atexit.register(_cleanup_all)
+
+
+def _on_signal(signum, _frame):
+    _cleanup_all()
+    raise SystemExit(128 + signum)
+
+
+for _sig in (signal.SIGTERM, signal.SIGHUP):
+    signal.signal(_sig, _on_signal)
+
+
+def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
+    """Polls pred until it returns a true value; returns it, or raises."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = pred()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+class _X11:
+    """Just enough Xlib (through ctypes) to ask who owns a selection."""
+
+    def __init__(self, display):
+        name = ctypes.util.find_library("X11") or "libX11.so.6"
+        self.lib = ctypes.CDLL(name)
+        self.lib.XOpenDisplay.restype = ctypes.c_void_p
+        self.lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.lib.XInternAtom.restype = ctypes.c_ulong
+        self.lib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        self.lib.XGetSelectionOwner.restype = ctypes.c_ulong
+        self.lib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.dpy = self.lib.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise RuntimeError("cannot open display " + display)
+
+    def selection_owner(self, selection):
+        atom = self.lib.XInternAtom(self.dpy, selection.encode(), 0)
+        return self.lib.XGetSelectionOwner(self.dpy, atom)
+
+    def close(self):
+        if self.dpy:
+            self.lib.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+
+class Widget:
+    def __init__(self, x, y, w, h, kind, name, text):
+        self.x, self.y, self.w, self.h = x, y, w, h
+        self.kind, self.name, self.text = kind, name, text
+
+    @property
+    def center(self):
+        return (self.x + self.w // 2, self.y + self.h // 2)
+
+    @property
+    def enabled(self):
+        return not self.kind.endswith("-disabled")
+
+    @property
+    def checked(self):
+        return self.kind.startswith("checked")
+
+    def __repr__(self):
+        return "Widget(%s %r %r @%d,%d %dx%d)" % (
+            self.kind, self.name, self.text, self.x, self.y, self.w, self.h)
+
+
+class Pendra:
+    """The real binary, with its standard output collected line by line."""
+
+    def __init__(self, session, args=(), env=None, faketime=None):
+        self.session = session
+        cmd = [session.binary, *args]
+        if faketime:
+            cmd = ["faketime", faketime, *cmd]
+        e = dict(session.env)
+        e["PENDRA_TEST_INTROSPECT"] = "1"
+        if env:
+            for k, v in env.items():
+                if v is None:
+                    e.pop(k, None)
+                else:
+                    e[k] = v
+        self.lines = []
+        self.blocks = []  # each a (windows, widgets) pair, newest last
+        self._cond = threading.Condition()
+        self._current = None
+        with open(session.path("pendra-stderr.log"), "ab") as err:
+            self.proc = subprocess.Popen(cmd, env=e, stdout=subprocess.PIPE, stderr=err,
+                                         stdin=subprocess.DEVNULL, start_new_session=True)
+        session._children.append(self.proc)
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+
+    def _read(self):
+        with open(self.session.path("pendra-stdout.log"), "a", encoding="utf-8") as log:
+            self._read_into(log)
+        with self._cond:
+            self._cond.notify_all()
+
+    def _read_into(self, log):
+        for raw in self.proc.stdout:
+            line = raw.decode("utf-8", "replace").rstrip("\n")
+            log.write(line + "\n")
+            log.flush()
+            with self._cond:
+                if line == "introspect-begin":
+                    self._current = ([], [])
+                elif line == "introspect-end" and self._current is not None:
+                    self.blocks.append(self._current)
+                    self._current = None
+                elif self._current is not None and line.startswith(("window: ", "widget: ")):
+                    self._current[0 if line.startswith("window") else 1].append(_parse(line))
+                else:
+                    self.lines.append(line)
+                self._cond.notify_all()
+
+    # Output
+
+    def wait_for_line(self, pattern, timeout=15.0, start=0):
+        """Waits for a trace line matching the regex; returns its match."""
+        rx = re.compile(pattern)
+        deadline = time.monotonic() + timeout
+        with self._cond:
+            while True:
+                for line in self.lines[start:]:
+                    m = rx.search(line)
+                    if m:
+                        return m
+                left = deadline - time.monotonic()
+                if left <= 0 or (self.proc.poll() is not None and not self._reader.is_alive()):
+                    raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:]))
+                self._cond.wait(min(left, 0.2))
+
+    def has_line(self, pattern):
+        rx = re.compile(pattern)
+        with self._cond:
+            return any(rx.search(line) for line in self.lines)
+
+    # What is on screen
+
+    def screen(self):
+        with self._cond:
+            return self.blocks[-1] if self.blocks else ([], [])
+
+    def windows(self):
+        return self.screen()[0]
+
+    def window(self, name):
+        for w in self.windows():
+            if w.kind == name or w.name == name:
+                return w
+        return None
+
+    def widget(self, name=None, text=None):
+        for w in self.screen()[1]:
+            if (name is None or w.name == name) and (text is None or w.text == text):
+                return w
+        return None
+
+    def wait_widget(self, name=None, text=None, timeout=10.0, pred=None):
+        def find():
+            w = self.widget(name, text)
+            return w if w and (pred is None or pred(w)) else None
+        return wait_until(find, timeout, what="widget %r %r" % (name, text))
+
+    def wait_window(self, name, timeout=10.0, present=True):
+        if present:
+            return wait_until(lambda: self.window(name), timeout, what="window " + name)
+        return wait_until(lambda: self.window(name) is None, timeout, what="no window " + name)
+
+    def tray_icon(self, timeout=10.0):
+        return wait_until(lambda: self.window("QSystemTrayIconSys"), timeout, what="tray icon")
+
+    def click(self, name=None, text=None, button=1, timeout=10.0):
+        w = self.wait_widget(name, text, timeout)
+        self.session.click(*w.center, button=button)
+        return w
+
+    # Process
+
+    def wait(self, timeout=15.0):
+        return self.proc.wait(timeout)
+
+    def terminate(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+
+    def alive(self):
+        return self.proc.poll() is None
+
+
+def _parse(line):
+    kind_line, rest = line.split(": ", 1)
+    parts = rest.split(" ", 6)
+    while len(parts) < 7:
+        parts.append("")
+    x, y, w, h = (int(p) for p in parts[:4])
+    if kind_line == "window":
+        # window: x y w h objectName title...
+        name = parts[4]
+        title = " ".join(p for p in parts[5:] if p)
+        return Widget(x, y, w, h, "window", name, title)
+    return Widget(x, y, w, h, parts[4], parts[5], parts[6])
+
+
+class Session:
+    """A private desktop session. Use as a context manager."""
+
+    def __init__(self, name="session", panel="top", sound=True, notifications=True, tray=True,
+                 width=1280, height=800):
+        self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
+        self.panel = panel
+        self.sound = sound
+        self.notifications = notifications
+        self.tray = tray
+        self.size = (width, height)
+        self.binary = os.environ.get("PENDRA_BIN") or os.path.join(
+            os.path.dirname(__file__), "..", "..", "build", "bin", "pendra")
+        self.artifacts = os.path.join(
+            os.environ.get("PENDRA_ARTIFACTS") or os.path.join(
+                os.path.dirname(__file__), "..", "..", "build", "session-artifacts"), self.name)
+        self._children = []
+        self._services = {}
+        self._x11 = None
+        self.dir = None
+        self.env = None
+        self.started_in = None
+        self._shot = 0
+
+    # Lifecycle
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def path(self, *parts):
+        return os.path.join(self.dir, *parts)
+
+    def start(self):
+        t0 = time.monotonic()
+        self.dir = tempfile.mkdtemp(prefix="pendra-session-")
+        _LIVE_SESSIONS.append(self)
+        home = self.path("home")
+        runtime = self.path("runtime")
+        for d in (home, runtime):
+            os.makedirs(d)
+        os.chmod(runtime, 0o700)
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                            "PULSE_SERVER", "XAUTHORITY", "SESSION_MANAGER")}
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_RUNTIME_DIR": runtime,
+            "QT_QPA_PLATFORM": "xcb",
+            "NO_AT_BRIDGE": "1",
+            "LANG": env.get("LANG", "C.UTF-8"),
+        })
+        for k in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"):
+            os.makedirs(env[k], exist_ok=True)
+        self.env = env
+        os.makedirs(self.artifacts, exist_ok=True)
+        try:
+            self._start_bus()
+            self._start_x()
+            self._start_wm()
+            if self.tray:
+                self._start_tray()
+            if self.notifications:
+                self.start_dunst()
+            if self.sound:
+                self._start_pulse()
+        except Exception:
+            self.stop()
+            raise
+        self.started_in = time.monotonic() - t0
+
+    def stop(self):
+        if self in _LIVE_SESSIONS:
+            _LIVE_SESSIONS.remove(self)
+        # Xlib exits the process when its server goes away under it.
+        if self._x11:
+            self._x11.close()
+            self._x11 = None
+        for p in reversed(self._children):
+            _kill(p)
+        self._children.clear()
+        self._services.clear()
+        if self.dir and os.environ.get("PENDRA_KEEP_SESSION") != "1":
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+    def _spawn(self, name, cmd, env=None, **kw):
+        with open(self.path(name + ".log"), "ab") as log:
+            p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
+                                 stderr=log, stdin=subprocess.DEVNULL, start_new_session=True,
+                                 **kw)
+        self._children.append(p)
+        self._services[name] = p
+        return p
+
+    def service(self, name):
+        return self._services.get(name)
+
+    def kill_service(self, name, sig=signal.SIGKILL):
+        p = self._services.pop(name, None)
+        if p is not None:
+            _kill(p, sig)
+            if p in self._children:
+                self._children.remove(p)
+
+    # Services
+
+    def _start_bus(self):
+        out = subprocess.run(
+            ["dbus-daemon", "--session", "--fork", "--nosyslog",
+             "--address=unix:path=" + self.path("runtime", "bus"),
+             "--print-address=1", "--print-pid=1"],
+            env=self.env, capture_output=True, text=True, timeout=20, check=True).stdout.split()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
+        pid = int(out[1])
+        self._children.append(_Pid(pid))
+
+    def _start_x(self):
+        r, w = os.pipe()
+        with open(self.path("xvfb.log"), "ab") as log:
+            p = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(w), "-noreset", "-nolisten", "tcp",
+                 "-screen", "0", "%dx%dx24" % self.size],
+                env=self.env, pass_fds=(w,), stdout=log, stderr=subprocess.STDOUT,
+                start_new_session=True)
+        os.close(w)
+        self._children.append(p)
+        self._services["xvfb"] = p
+        data = b""
+        deadline = time.monotonic() + 30
+        while not data.endswith(b"\n"):
+            if time.monotonic() > deadline or p.poll() is not None:
+                raise RuntimeError("Xvfb did not start")
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            data += chunk
+        os.close(r)
+        self.display = ":" + data.decode().strip()
+        self.env["DISPLAY"] = self.display
+        self._x11 = _X11(self.display)
+
+    def _start_wm(self):
+        cfg = self.path("openbox")
+        os.makedirs(cfg)
+        self._spawn("openbox", ["openbox", "--sm-disable"])
+        wait_until(lambda: self._x11.selection_owner("WM_S0"), 20, what="openbox")
+
+    def _start_tray(self):
+        cfg = self.path("tint2rc")
+        with open(cfg, "w") as f:
+            f.write(
+                "panel_items = TS\n"
+                "panel_position = %s center horizontal\n"
+                "panel_size = 100%% 30\n"
+                "panel_background_id = 0\n"
+                "systray_padding = 4 2 4\n"
+                "systray_icon_size = 22\n"
+                "systray_sort = ascending\n"
+                "taskbar_mode = single_desktop\n" % ("bottom" if self.panel == "bottom" else "top"))
+        self._spawn("tint2", ["tint2", "-c", cfg])
+        self.wait_tray()
+
+    def wait_tray(self, timeout=20):
+        wait_until(lambda: self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), timeout,
+                   what="a system tray")
+
+    def restart_tray(self):
+        self.kill_service("tint2")
+        wait_until(lambda: not self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), 10,
+                   what="the tray to go")
+        self._spawn("tint2", ["tint2", "-c", self.path("tint2rc")])
+        self.wait_tray()
+
+    def start_dunst(self):
+        script = self.path("dmenu.sh")
+        self._dmenu_choice = self.path("dmenu-choice")
+        with open(script, "w") as f:
+            f.write("#!/bin/sh\n"
+                    "# Picks the context-menu line holding the wanted action.\n"
+                    "want=$(cat '%s' 2>/dev/null)\n"
+                    "cat > '%s'\n"
+                    "grep -F -- \"$want\" '%s' | head -n 1\n"
+                    % (self._dmenu_choice, self.path("dmenu-input"), self.path("dmenu-input")))
+        os.chmod(script, 0o755)
+        rc = self.path("dunstrc")
+        with open(rc, "w") as f:
+            f.write("[global]\n"
+                    "    monitor = 0\n    follow = none\n"
+                    "    stack_duplicates = false\n"
+                    "    show_indicators = yes\n"
+                    "    idle_threshold = 0\n"
+                    "    sticky_history = yes\n"
+                    "    history_length = 100\n"
+                    "    dmenu = %s\n"
+                    "    format = \"<b>%%s</b>\\n%%b\"\n"
+                    "[urgency_critical]\n    timeout = 0\n" % script)
+        self._spawn("dunst", ["dunst", "-config", rc])
+        wait_until(lambda: self.bus_name_has_owner("org.freedesktop.Notifications"), 20,
+                   what="dunst on the bus")
+
+    def _start_pulse(self):
+        pulse_dir = self.path("runtime", "pulse")
+        os.makedirs(pulse_dir, exist_ok=True)
+        self.sink_fifo = self.path("sink.fifo")
+        self.capture_file = self.path("capture.raw")
+        cfg = self.path("pulse.pa")
+        with open(cfg, "w") as f:
+            f.write("load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\n"
+                    "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
+                    "rate=44100 channels=2\n"
+                    "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
+        env = dict(self.env)
+        env["PULSE_RUNTIME_PATH"] = pulse_dir
+        self._spawn("pulseaudio", ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                                   "--disallow-exit", "--use-pid-file=no", "--log-target=stderr",
+                                   "-F", cfg], env=env)
+        self.env["PULSE_SERVER"] = "unix:%s/native" % pulse_dir
+        wait_until(lambda: os.path.exists(self.sink_fifo) and os.path.exists(
+            os.path.join(pulse_dir, "native")), 20, what="pulseaudio")
+        self._spawn("capture", ["sh", "-c", "exec cat '%s' > '%s'" % (self.sink_fifo,
+                                                                       self.capture_file)])
+        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
+                                          capture_output=True).returncode == 0, 20,
+                   what="pactl info")
+
+    # D-Bus
+
+    def bus_name_has_owner(self, name):
+        r = subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+             "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
+            env=self.env, capture_output=True, text=True, timeout=10)
+        return "boolean true" in r.stdout
+
+    def monitor_notifications(self):
+        """Starts recording Notify calls and the server's signals."""
+        return NotificationMonitor(self)
+
+    def dunstctl(self, *args, check=True):
+        r = subprocess.run(["dunstctl", *args], env=self.env, capture_output=True, text=True,
+                           timeout=15)
+        if check and r.returncode != 0:
+            raise RuntimeError("dunstctl %s failed: %s" % (" ".join(args), r.stderr))
+        return r.stdout
+
+    def dunst_shown_count(self):
+        out = self.dunstctl("count", "displayed")
+        return int(out.strip() or 0)
+
+    def dunst_invoke(self, action_label):
+        """Invokes the action with that label on the newest shown notification."""
+        with open(self._dmenu_choice, "w") as f:
+            f.write(action_label)
+        self.dunstctl("context")
+
+    def dunst_close(self):
+        self.dunstctl("close")
+
+    def dunst_history(self):
+        data = json.loads(self.dunstctl("history"))
+        return [{k: v.get("data") for k, v in item.items()} for item in data["data"][0]]
+
+    # X
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True,
+                              text=True, timeout=15).stdout
+
+    def click(self, x, y, button=1):
+        self.xdotool("mousemove", x, y)
+        time.sleep(0.05)
+        self.xdotool("click", button)
+
+    def key(self, *keys):
+        self.xdotool("key", *keys)
+
+    def type(self, text):
+        self.xdotool("type", "--delay", 20, text)
+
+    def visible_windows(self, name):
+        out = self.xdotool("search", "--onlyvisible", "--name", name)
+        return [int(w) for w in out.split()]
+
+    def screenshot(self, label):
+        self._shot += 1
+        out = os.path.join(self.artifacts, "%02d-%s.png" % (self._shot, re.sub(r"\W+", "-", label)))
+        subprocess.run(["import", "-window", "root", out], env=self.env, capture_output=True,
+                       timeout=30)
+        return out
+
+    # Sound
+
+    def capture_position(self):
+        try:
+            return os.path.getsize(self.capture_file)
+        except OSError:
+            return 0
+
+    def sound_levels(self, start=0, window_ms=50):
+        """RMS (0..1) per window of what reached the sink since byte offset start."""
+        with open(self.capture_file, "rb") as f:
+            f.seek(start - start % 4)
+            data = f.read()
+        frame = 4  # s16le stereo
+        per_window = int(44100 * window_ms / 1000) * frame
+        levels = []
+        for i in range(0, len(data) - per_window + 1, per_window):
+            chunk = data[i:i + per_window]
+            samples = struct.unpack("<%dh" % (len(chunk) // 2), chunk)
+            levels.append(math.sqrt(sum(s * s for s in samples) / len(samples)) / 32768.0)
+        return levels
+
+    def sounding_seconds(self, start=0, threshold=0.01, window_ms=50):
+        return sum(1 for v in self.sound_levels(start, window_ms) if v > threshold) * window_ms / 1000
+
+    # Pendra
+
+    def start_pendra(self, **kw):
+        return Pendra(self, **kw)
+
+
+class NotificationMonitor:
+    """Records org.freedesktop.Notifications traffic on the session bus."""
+
+    def __init__(self, session):
+        self.session = session
+        self.calls = []   # dicts: app, replaces, summary, body, actions, hints, timeout, id
+        self.closed = []  # (id, reason)
+        self.invoked = []  # (id, action)
+        self._lock = threading.Lock()
+        self.proc = session._spawn(
+            "dbus-monitor", ["dbus-monitor", "--session",
+                             "type='method_call',interface='org.freedesktop.Notifications'",
+                             "type='signal',interface='org.freedesktop.Notifications'",
+                             "type='method_return'"],
+            stdout=subprocess.PIPE)
+        self._serials = {}
+        threading.Thread(target=self._read, daemon=True).start()
+        time.sleep(0.3)
+
+    def _read(self):
+        block = []
+        for raw in self.proc.stdout:
+            line = raw.decode("utf-8", "replace").rstrip("\n")
+            if re.match(r"^(method call|method return|signal|error) ", line):
+                self._handle(block)
+                block = [line]
+            else:
+                block.append(line)
+        self._handle(block)
+
+    def _handle(self, block):
+        if not block:
+            return
+        head = block[0]
+        values = _dbus_values(block[1:])
+        with self._lock:
+            if head.startswith("method call") and "member=Notify" in head:
+                serial = re.search(r"serial=(\d+)", head).group(1)
+                strings = [v for t, v in values if t == "string"]
+                uints = [v for t, v in values if t == "uint32"]
+                call = {"app": strings[0] if strings else None,
+                        "replaces": int(uints[0]) if uints else 0,
+                        "summary": strings[2] if len(strings) > 2 else None,
+                        "body": strings[3] if len(strings) > 3 else None,
+                        "actions": strings[4:], "id": None, "raw": block}
+                self._serials[serial] = call
+                self.calls.append(call)
+            elif head.startswith("method return"):
+                m = re.search(r"reply_serial=(\d+)", head)
+                if m and m.group(1) in self._serials:
+                    uints = [v for t, v in values if t == "uint32"]
+                    if uints:
+                        self._serials.pop(m.group(1))["id"] = int(uints[0])
+            elif head.startswith("signal") and "member=NotificationClosed" in head:
+                uints = [int(v) for t, v in values if t == "uint32"]
+                if len(uints) >= 2:
+                    self.closed.append((uints[0], uints[1]))
+            elif head.startswith("signal") and "member=ActionInvoked" in head:
+                uints = [int(v) for t, v in values if t == "uint32"]
+                strings = [v for t, v in values if t == "string"]
+                if uints and strings:
+                    self.invoked.append((uints[0], strings[0]))
+
+    def wait_for_notify(self, count=1, timeout=15):
+        def ok():
+            with self._lock:
+                done = [c for c in self.calls if c["id"] is not None]
+                return done[count - 1] if len(done) >= count else None
+        return wait_until(ok, timeout, what="%d Notify call(s)" % count)
+
+
+def _dbus_values(lines):
+    """(type, value) pairs of the scalar values in a dbus-monitor message body."""
+    out = []
+    text = "\n".join(lines)
+    for m in re.finditer(r'\b(string|uint32|int32|boolean|byte) ("(?:[^"\\]|\\.)*"|\S+)', text):
+        t, v = m.group(1), m.group(2)
+        if t == "string":
+            v = v[1:-1]
+        out.append((t, v))
+    return out
+
+
+class _Pid:
+    """A process we did not spawn ourselves (dbus-daemon --fork)."""
+
+    def __init__(self, pid):
+        self.pid = pid
+
+    def poll(self):
+        try:
+            os.kill(self.pid, 0)
+            return None
+        except OSError:
+            return 0
+
+
+def _kill(p, sig=signal.SIGTERM):
+    if p.poll() is not None:
+        return
+    try:
+        if isinstance(p, _Pid):
+            os.kill(p.pid, sig)
+        else:
+            os.killpg(p.pid, sig)
+    except OSError:
+        return
+    deadline = time.monotonic() + 3
+    while p.poll() is None and time.monotonic() < deadline:
+        time.sleep(0.02)
+    if p.poll() is None:
+        try:
+            if isinstance(p, _Pid):
+                os.kill(p.pid, signal.SIGKILL)
+            else:
+                os.killpg(p.pid, signal.SIGKILL)
+        except OSError:
+            pass
+    if not isinstance(p, _Pid):
+        try:
+            p.wait(3)
+        except subprocess.TimeoutExpired:
+            pass
