@@ -1,0 +1,205 @@
+#include "platform/TimerSource.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
+#include "platform/SerialQueue.h"
+
+namespace pendra {
+
+namespace {
+
+std::int64_t bootNowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return std::int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+itimerspec absolute(std::int64_t ns) {
+    itimerspec spec{};
+    spec.it_value.tv_sec = ns / 1'000'000'000;
+    spec.it_value.tv_nsec = ns % 1'000'000'000;
+    return spec;
+}
+
+}  // namespace
+
+// The grid is watched by a thread of its own that sleeps in poll() on a
+// timerfd (CLOCK_BOOTTIME, absolute deadlines), so a suspended or cancelled
+// source wakes nobody. The handler runs on the serial queue; at most one run
+// is queued at a time, and firings that come due meanwhile are added to it.
+struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
+    SerialQueue* queue = nullptr;
+    Handler handler;
+    std::int64_t origin = 0;
+    std::int64_t interval = 0;
+
+    std::mutex mutex;
+    std::int64_t nextIndex = 0;  // first grid point not yet counted
+    std::uint64_t pending = 0;   // firings counted, not yet handed to the handler
+    bool suspended = true;
+    bool cancelled = false;
+    bool runQueued = false;
+
+    int timerFd = -1;
+    int wakeFd = -1;
+    std::thread waiter;
+
+    // Firings due by now that are not counted yet; advances the grid past them.
+    std::int64_t takeDueLocked(std::int64_t now) {
+        if (now < origin + nextIndex * interval) {
+            return 0;
+        }
+        const std::int64_t due = (now - origin) / interval + 1 - nextIndex;
+        nextIndex += due;
+        return due;
+    }
+
+    void armLocked() {
+        const itimerspec spec =
+            (suspended || cancelled) ? itimerspec{} : absolute(origin + nextIndex * interval);
+        timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+    }
+
+    void queueRunLocked() {
+        if (runQueued || pending == 0 || suspended || cancelled) {
+            return;
+        }
+        runQueued = true;
+        queue->async([self = shared_from_this()] { self->run(); });
+    }
+
+    void run() {
+        std::uint64_t firings = 0;
+        {
+            std::lock_guard lock(mutex);
+            runQueued = false;
+            if (cancelled || suspended) {
+                return;
+            }
+            firings = pending;
+            pending = 0;
+        }
+        if (firings > 0 && handler) {
+            handler(firings);
+        }
+    }
+
+    void watch() {
+        sched_param param{};
+        param.sched_priority = 1;
+        // Best effort: an unprivileged process keeps the default policy.
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        pthread_setname_np(pthread_self(), "pendra-timer");
+        pollfd fds[2] = {{timerFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        for (;;) {
+            const int n = poll(fds, 2, -1);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (fds[1].revents & POLLIN) {
+                std::uint64_t v = 0;
+                [[maybe_unused]] ssize_t r = read(wakeFd, &v, sizeof v);
+            }
+            if (fds[0].revents & POLLIN) {
+                std::uint64_t expirations = 0;
+                [[maybe_unused]] ssize_t r = read(timerFd, &expirations, sizeof expirations);
+            }
+            std::lock_guard lock(mutex);
+            if (cancelled) {
+                return;
+            }
+            if (!suspended) {
+                pending += std::uint64_t(takeDueLocked(bootNowNs()));
+                armLocked();
+                queueRunLocked();
+            }
+        }
+    }
+
+    void wake() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t r = write(wakeFd, &one, sizeof one);
+    }
+};
+
+TimerSource::TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler)
+    : d(std::make_shared<Impl>()) {
+    d->queue = &queue;
+    d->handler = std::move(handler);
+    d->interval = std::max<std::int64_t>(1, interval.count());
+    d->origin = bootNowNs();
+    d->timerFd = timerfd_create(CLOCK_BOOTTIME, TFD_CLOEXEC | TFD_NONBLOCK);
+    d->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    d->waiter = std::thread([impl = d] { impl->watch(); });
+}
+
+TimerSource::~TimerSource() {
+    cancel();
+    if (d->waiter.joinable()) {
+        if (d->waiter.get_id() == std::this_thread::get_id()) {
+            d->waiter.detach();
+        } else {
+            d->waiter.join();
+        }
+    }
+    close(d->timerFd);
+    close(d->wakeFd);
+}
+
+void TimerSource::resume() {
+    std::lock_guard lock(d->mutex);
+    if (!d->suspended || d->cancelled) {
+        return;
+    }
+    d->suspended = false;
+    // However many grid points passed while suspended, they make one firing;
+    // the first resume of a new source fires at once this way.
+    if (d->takeDueLocked(bootNowNs()) > 0) {
+        d->pending += 1;
+    }
+    d->armLocked();
+    d->queueRunLocked();
+}
+
+void TimerSource::suspend() {
+    std::lock_guard lock(d->mutex);
+    if (d->suspended || d->cancelled) {
+        return;
+    }
+    d->suspended = true;
+    d->armLocked();
+}
+
+void TimerSource::cancel() {
+    {
+        std::lock_guard lock(d->mutex);
+        if (d->cancelled) {
+            return;
+        }
+        d->cancelled = true;
+        d->pending = 0;
+        d->armLocked();
+    }
+    d->wake();
+}
+
+bool TimerSource::isSuspended() const {
+    std::lock_guard lock(d->mutex);
+    return d->suspended;
+}
+
+bool TimerSource::isCancelled() const {
+    std::lock_guard lock(d->mutex);
+    return d->cancelled;
+}
+
+}  // namespace pendra
