@@ -10,7 +10,8 @@ namespace pendra {
 class Clock {
 public:
     static QDateTime now();  // local time
-    static void setNowForTesting(std::function<QDateTime()> provider);  // empty restores the system clock
+    static void setNowForTesting(
+        std::function<QDateTime()> provider);  // empty restores the system clock
 };
 
 }  // namespace pendra

@@ -20,12 +20,16 @@ QString Paths::shareDir() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/pendra");
 }
 
-QString Paths::ringtonesDir() { return shareDir() + "/ringtones/"; }
+QString Paths::ringtonesDir() {
+    return shareDir() + "/ringtones/";
+}
 
 QString Paths::dataDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Pendra/";
 }
 
-void Paths::setShareDirForTesting(const QString& dir) { shareOverride() = dir; }
+void Paths::setShareDirForTesting(const QString& dir) {
+    shareOverride() = dir;
+}
 
 }  // namespace pendra

@@ -8,7 +8,9 @@ namespace pendra {
 
 namespace {
 
-QSettings settings() { return QSettings(QStringLiteral("Zentho"), QStringLiteral("Pendra")); }
+QSettings settings() {
+    return QSettings(QStringLiteral("Zentho"), QStringLiteral("Pendra"));
+}
 
 // QSettings' INI files keep no types: a value written as bool, integer or
 // one-element list reads back as a string. Writes therefore tag their type in
@@ -93,7 +95,9 @@ std::optional<QStringList> UserDefaults::stringArrayForKey(const QString& key) c
     return out;
 }
 
-bool UserDefaults::contains(const QString& key) const { return settings().contains(key); }
+bool UserDefaults::contains(const QString& key) const {
+    return settings().contains(key);
+}
 
 void UserDefaults::setBool(const QString& key, bool value) {
     store(key, value ? QStringLiteral("true") : QStringLiteral("false"));
@@ -103,7 +107,9 @@ void UserDefaults::setInteger(const QString& key, qint64 value) {
     store(key, QString::number(value));
 }
 
-void UserDefaults::setString(const QString& key, const QString& value) { store(key, value); }
+void UserDefaults::setString(const QString& key, const QString& value) {
+    store(key, value);
+}
 
 void UserDefaults::setStringArray(const QString& key, const QStringList& value) {
     const QJsonArray array = QJsonArray::fromStringList(value);

@@ -1,38 +1,51 @@
-// Placeholder implementation: a QTimer per scheduled notification, no wall-clock
-// re-arming yet. Replaced by the timerfd-based center.
 #include "platform/UserNotificationCenter.h"
 
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileSystemWatcher>
 #include <QMetaObject>
+#include <QSocketNotifier>
 #include <QThread>
-#include <QTimer>
-#include <map>
+#include <cerrno>
 
 #include "platform/Clock.h"
+#include "platform/DesktopPresenter.h"
 #include "platform/NotificationPresenter.h"
 
 namespace pendra {
 
 namespace {
-class NullPresenter : public NotificationPresenter {
-public:
-    void setCallbacks(Callbacks) override {}
-    void present(const UserNotificationPtr&) override {}
-    void withdraw(const UserNotificationPtr&) override {}
-    void withdrawAll() override {}
-};
+
+bool sameId(const UserNotificationPtr& a, const UserNotificationPtr& b) {
+    return a->identifier == b->identifier;
+}
+
+// The local wall time `days` calendar days after `date`: a weekly 07:00 stays
+// 07:00 across a change of daylight-saving time.
+QDateTime addCalendarDays(const QDateTime& date, const QTime& wallTime, qint64 days) {
+    return QDateTime(date.date().addDays(days), wallTime);
+}
+
 }  // namespace
 
 struct UserNotificationCenter::Impl {
     std::unique_ptr<NotificationPresenter> presenter;
     UserNotificationCenterDelegate* delegate = nullptr;
-    QList<UserNotificationPtr> scheduled;
+    struct Entry {
+        UserNotificationPtr notification;
+        QTime wallTime;  // the time of day of the date it was scheduled with
+    };
+    QList<Entry> scheduled;
     QList<UserNotificationPtr> delivered;
-    std::map<QString, std::unique_ptr<QTimer>> timers;
+    int timerFd = -1;
+    QSocketNotifier* notifier = nullptr;
+    QFileSystemWatcher* zoneWatcher = nullptr;
 };
 
 UserNotificationCenter& UserNotificationCenter::defaultCenter() {
-    static UserNotificationCenter* center =
-        new UserNotificationCenter(std::make_unique<NullPresenter>());
+    static UserNotificationCenter* center = new UserNotificationCenter(makeDesktopPresenter());
     return *center;
 }
 
@@ -40,57 +53,109 @@ UserNotificationCenter::UserNotificationCenter(std::unique_ptr<NotificationPrese
                                                QObject* parent)
     : QObject(parent), d(std::make_unique<Impl>()) {
     d->presenter = std::move(presenter);
+    NotificationPresenter::Callbacks callbacks;
+    callbacks.activated = [this](const UserNotificationPtr& n, ActivationType type) {
+        n->activationType = type;
+        if (d->delegate) {
+            d->delegate->userNotificationCenterDidActivate(*this, n);
+        }
+    };
+    callbacks.dismissed = [this](const UserNotificationPtr& n) {
+        if (d->delegate) {
+            d->delegate->userNotificationCenterDidDismissAlert(*this, n);
+        }
+    };
+    d->presenter->setCallbacks(std::move(callbacks));
+
+    // One timer on the wall clock for the earliest pending date. Setting the
+    // clock cancels it (TFD_TIMER_CANCEL_ON_SET), which re-evaluates at once.
+    d->timerFd = timerfd_create(CLOCK_REALTIME, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (d->timerFd >= 0) {
+        d->notifier = new QSocketNotifier(d->timerFd, QSocketNotifier::Read, this);
+        connect(d->notifier, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t expirations = 0;
+            [[maybe_unused]] const ssize_t n = read(d->timerFd, &expirations, sizeof expirations);
+            reevaluate();
+        });
+    }
+    // A change of the system time zone moves every local date.
+    d->zoneWatcher = new QFileSystemWatcher(this);
+    for (const char* f : {"/etc/localtime", "/etc/timezone"}) {
+        if (QFile::exists(QString::fromLatin1(f))) {
+            d->zoneWatcher->addPath(QString::fromLatin1(f));
+        }
+    }
+    connect(d->zoneWatcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        // A replaced file leaves the watch list.
+        if (!d->zoneWatcher->files().contains(path) && QFile::exists(path)) {
+            d->zoneWatcher->addPath(path);
+        }
+        reevaluate();
+    });
 }
 
-UserNotificationCenter::~UserNotificationCenter() = default;
+UserNotificationCenter::~UserNotificationCenter() {
+    if (d->timerFd >= 0) {
+        close(d->timerFd);
+    }
+}
 
 void UserNotificationCenter::setDelegate(UserNotificationCenterDelegate* delegate) {
     d->delegate = delegate;
 }
 
-UserNotificationCenterDelegate* UserNotificationCenter::delegate() const { return d->delegate; }
+UserNotificationCenterDelegate* UserNotificationCenter::delegate() const {
+    return d->delegate;
+}
 
 void UserNotificationCenter::scheduleNotification(const UserNotificationPtr& n) {
-    removeScheduledNotification(n);
-    d->scheduled.append(n);
-    if (!n->deliveryDate) {
+    if (!n) {
         return;
     }
-    auto timer = std::make_unique<QTimer>();
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);
-    const qint64 ms = std::max<qint64>(0, Clock::now().msecsTo(*n->deliveryDate));
-    timer->setInterval(int(std::min<qint64>(ms, INT_MAX)));
-    connect(timer.get(), &QTimer::timeout, this, [this, n] {
-        d->scheduled.removeAll(n);
-        d->timers.erase(n->identifier);
-        deliverNotification(n);
-    });
-    timer->start();
-    d->timers[n->identifier] = std::move(timer);
+    d->scheduled.removeIf([&](const Impl::Entry& e) { return sameId(e.notification, n); });
+    if (n->deliveryDate) {
+        d->scheduled.append({n, n->deliveryDate->time()});
+    } else {
+        // Without a date it can never come due; it is kept so that removing
+        // it by identifier works the same.
+        d->scheduled.append({n, QTime()});
+    }
+    reevaluate();
 }
 
 void UserNotificationCenter::deliverNotification(const UserNotificationPtr& n) {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, [this, n] { deliverNotification(n); },
-                                  Qt::QueuedConnection);
+    if (!n) {
         return;
     }
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, n] { deliverNotification(n); }, Qt::QueuedConnection);
+        return;
+    }
+    d->delivered.removeIf([&](const UserNotificationPtr& x) { return sameId(x, n); });
     d->delivered.append(n);
-    d->presenter->present(n);
+    if (!d->delegate || d->delegate->userNotificationCenterShouldPresent(*this, n)) {
+        d->presenter->present(n);
+    }
     if (d->delegate) {
         d->delegate->userNotificationCenterDidDeliver(*this, n);
     }
 }
 
 void UserNotificationCenter::removeScheduledNotification(const UserNotificationPtr& n) {
-    d->timers.erase(n->identifier);
-    d->scheduled.removeIf([&](const auto& s) { return s->identifier == n->identifier; });
+    if (!n) {
+        return;
+    }
+    d->scheduled.removeIf([&](const Impl::Entry& e) { return sameId(e.notification, n); });
+    arm();
 }
 
 void UserNotificationCenter::removeDeliveredNotification(const UserNotificationPtr& n) {
+    if (!n) {
+        return;
+    }
     d->presenter->withdraw(n);
-    d->delivered.removeIf([&](const auto& s) { return s->identifier == n->identifier; });
+    d->delivered.removeIf([&](const UserNotificationPtr& x) { return sameId(x, n); });
 }
 
 void UserNotificationCenter::removeAllDeliveredNotifications() {
@@ -99,21 +164,91 @@ void UserNotificationCenter::removeAllDeliveredNotifications() {
 }
 
 QList<UserNotificationPtr> UserNotificationCenter::scheduledNotifications() const {
-    return d->scheduled;
+    QList<UserNotificationPtr> out;
+    for (const auto& e : d->scheduled) {
+        out.append(e.notification);
+    }
+    return out;
 }
 
 void UserNotificationCenter::setScheduledNotifications(const QList<UserNotificationPtr>& list) {
-    d->timers.clear();
     d->scheduled.clear();
     for (const auto& n : list) {
-        scheduleNotification(n);
+        if (n) {
+            d->scheduled.removeIf([&](const Impl::Entry& e) { return sameId(e.notification, n); });
+            d->scheduled.append({n, n->deliveryDate ? n->deliveryDate->time() : QTime()});
+        }
     }
+    reevaluate();
 }
 
 QList<UserNotificationPtr> UserNotificationCenter::deliveredNotifications() const {
     return d->delivered;
 }
 
-NotificationPresenter& UserNotificationCenter::presenter() { return *d->presenter; }
+NotificationPresenter& UserNotificationCenter::presenter() {
+    return *d->presenter;
+}
+
+void UserNotificationCenter::reevaluateForTesting() {
+    reevaluate();
+}
+
+void UserNotificationCenter::reevaluate() {
+    const QDateTime now = Clock::now();
+    QList<UserNotificationPtr> due;
+    for (qsizetype i = 0; i < d->scheduled.size();) {
+        Impl::Entry& e = d->scheduled[i];
+        const UserNotificationPtr& n = e.notification;
+        if (!n->deliveryDate || *n->deliveryDate > now) {
+            ++i;
+            continue;
+        }
+        due.append(n);
+        if (n->deliveryRepeatIntervalDays > 0) {
+            // Delivered once however many repeats were missed (asleep, clock
+            // set forwards); then on from the next date still ahead.
+            QDateTime next = *n->deliveryDate;
+            qint64 k = 1;
+            do {
+                next = addCalendarDays(*n->deliveryDate, e.wallTime,
+                                       k * n->deliveryRepeatIntervalDays);
+                ++k;
+            } while (next <= now && k < 100000);
+            n->deliveryDate = next;
+            ++i;
+        } else {
+            d->scheduled.removeAt(i);
+        }
+    }
+    arm();
+    for (const auto& n : due) {
+        deliverNotification(n);
+    }
+}
+
+void UserNotificationCenter::arm() {
+    if (d->timerFd < 0) {
+        return;
+    }
+    std::optional<QDateTime> earliest;
+    for (const auto& e : d->scheduled) {
+        const auto& date = e.notification->deliveryDate;
+        if (date && (!earliest || *date < *earliest)) {
+            earliest = date;
+        }
+    }
+    itimerspec spec{};
+    if (earliest) {
+        // The injected clock may differ from the system's; arm by the
+        // distance from now, on the system's wall clock.
+        const qint64 realNowMs = QDateTime::currentMSecsSinceEpoch();
+        const qint64 waitMs = std::max<qint64>(0, Clock::now().msecsTo(*earliest));
+        const qint64 atMs = realNowMs + waitMs;
+        spec.it_value.tv_sec = atMs / 1000;
+        spec.it_value.tv_nsec = (atMs % 1000) * 1'000'000 + 1;
+    }
+    timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+}
 
 }  // namespace pendra

@@ -61,7 +61,14 @@ public:
 
     NotificationPresenter& presenter();
 
+    // Delivers what has come due by Clock::now() and re-arms; tests call it
+    // after moving their injected clock.
+    void reevaluateForTesting();
+
 private:
+    void reevaluate();
+    void arm();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

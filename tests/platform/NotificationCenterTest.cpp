@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QThread>
+#include <QtTest/QTest>
+#include <ctime>
+#include <thread>
+
+#include "platform/AlertWindowPresenter.h"
+#include "platform/Clock.h"
+#include "platform/FreedesktopPresenter.h"
+#include "platform/UserNotificationCenter.h"
+#include "support/RecordingPresenter.h"
+#include "support/TestEnvironment.h"
+
+namespace pendra {
+namespace {
+
+class CenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto p = std::make_unique<test::RecordingPresenter>();
+        presenter = p.get();
+        center = std::make_unique<UserNotificationCenter>(std::move(p));
+        center->setDelegate(&delegate);
+        setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
+    }
+    void TearDown() override {
+        Clock::setNowForTesting({});
+        if (!savedTz.isNull()) {
+            qputenv("TZ", savedTz);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+    void setNow(const QDateTime& t) {
+        now = t;
+        Clock::setNowForTesting([this] { return now; });
+    }
+    void moveTo(const QDateTime& t) {
+        setNow(t);
+        center->reevaluateForTesting();
+    }
+    void useZone(const char* tz) {
+        savedTz = qgetenv("TZ");
+        qputenv("TZ", tz);
+        tzset();
+    }
+    static UserNotificationPtr at(const QString& id, const QDateTime& date, int repeat = 0) {
+        auto n = makeNotification();
+        n->identifier = id;
+        n->title = "Pendra";
+        n->subtitle = "Alarm";
+        n->actionButtonTitle = "Snooze";
+        n->otherButtonTitle = "Dismiss";
+        n->deliveryDate = date;
+        n->deliveryRepeatIntervalDays = repeat;
+        return n;
+    }
+
+    QDateTime now;
+    QByteArray savedTz;
+    test::RecordingPresenter* presenter = nullptr;
+    test::RecordingDelegate delegate;
+    std::unique_ptr<UserNotificationCenter> center;
+};
+
+TEST_F(CenterTest, DeliversAtItsDateNotBefore) {
+    center->scheduleNotification(at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 59)));
+    EXPECT_TRUE(delegate.events.isEmpty());
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
+    EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-0-0"});
+    EXPECT_EQ(presenter->presented.size(), 1);
+    EXPECT_TRUE(center->scheduledNotifications().isEmpty());
+    EXPECT_EQ(center->deliveredNotifications().size(), 1);
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    EXPECT_EQ(delegate.events.size(), 1) << "a one-off is delivered once";
+}
+
+TEST_F(CenterTest, SameIdentifierReplacesThePendingOne) {
+    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
+    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(9, 0))));
+    ASSERT_EQ(center->scheduledNotifications().size(), 1);
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    EXPECT_TRUE(delegate.events.isEmpty());
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-1-0"});
+}
+
+TEST_F(CenterTest, RemovedOrClearedNotificationsNeverCome) {
+    auto a = at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
+    auto b = at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 5)));
+    center->scheduleNotification(a);
+    center->scheduleNotification(b);
+    auto sameIdOtherObject = at("alarm-0-0", *a->deliveryDate);
+    center->removeScheduledNotification(sameIdOtherObject);
+    EXPECT_EQ(center->scheduledNotifications(), QList<UserNotificationPtr>{b});
+    center->setScheduledNotifications({});
+    moveTo(QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
+    EXPECT_TRUE(delegate.events.isEmpty());
+}
+
+TEST_F(CenterTest, WeeklyRepeatKeepsItsWallTimeAcrossDaylightSaving) {
+    useZone("Europe/Berlin");
+    setNow(QDateTime(QDate(2026, 3, 20), QTime(12, 0)));
+    // Mondays 07:00; the clocks go forward on Sunday 29 March.
+    auto n = at("alarm-0-2", QDateTime(QDate(2026, 3, 23), QTime(7, 0)), 7);
+    center->scheduleNotification(n);
+    moveTo(QDateTime(QDate(2026, 3, 23), QTime(7, 0)));
+    ASSERT_EQ(delegate.events.size(), 1);
+    ASSERT_EQ(center->scheduledNotifications().size(), 1);
+    EXPECT_EQ(*n->deliveryDate, QDateTime(QDate(2026, 3, 30), QTime(7, 0)));
+    EXPECT_EQ(n->deliveryDate->time(), QTime(7, 0));
+    // 7 days later is 6 days 23 hours of elapsed time.
+    EXPECT_EQ(QDateTime(QDate(2026, 3, 23), QTime(7, 0)).secsTo(*n->deliveryDate),
+              7 * 86400 - 3600);
+    moveTo(QDateTime(QDate(2026, 3, 30), QTime(6, 59)));
+    EXPECT_EQ(delegate.events.size(), 1);
+    moveTo(QDateTime(QDate(2026, 3, 30), QTime(7, 0)));
+    EXPECT_EQ(delegate.events.size(), 2);
+}
+
+TEST_F(CenterTest, MissedRepeatsAreDeliveredOnceThenTheNextFutureDate) {
+    auto n = at("alarm-0-1", QDateTime(QDate(2026, 12, 7), QTime(7, 0)), 7);
+    center->scheduleNotification(n);
+    // Asleep for three weeks and a day.
+    moveTo(QDateTime(QDate(2026, 12, 29), QTime(9, 0)));
+    EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-0-1"});
+    EXPECT_EQ(*n->deliveryDate, QDateTime(QDate(2027, 1, 4), QTime(7, 0)));
+}
+
+TEST_F(CenterTest, ClockJumpsForwardAndBack) {
+    center->scheduleNotification(at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
+    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 30))));
+    center->scheduleNotification(at("alarm-2-0", QDateTime(QDate(2026, 12, 7), QTime(12, 0))));
+    // Forwards past two: both at once, once each; the third stays.
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    EXPECT_EQ(delegate.events, (QList<QString>{"deliver:alarm-0-0", "deliver:alarm-1-0"}));
+    // Backwards: nothing early, nothing again.
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(5, 0)));
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(11, 59)));
+    EXPECT_EQ(delegate.events.size(), 2);
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
+    EXPECT_EQ(delegate.events.size(), 3);
+}
+
+TEST_F(CenterTest, DeliversOnTheRealWallClock) {
+    Clock::setNowForTesting({});
+    center->scheduleNotification(at("timer-", QDateTime::currentDateTime().addMSecs(150)));
+    EXPECT_TRUE(delegate.events.isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.isEmpty(); }, 10000));
+    EXPECT_EQ(delegate.events, QList<QString>{"deliver:timer-"});
+}
+
+TEST_F(CenterTest, DeliveryFromAnotherThreadReachesTheDelegateOnTheMainThread) {
+    struct ThreadCheck : test::RecordingDelegate {
+        QThread* thread = nullptr;
+        void userNotificationCenterDidDeliver(UserNotificationCenter& c,
+                                              const UserNotificationPtr& n) override {
+            thread = QThread::currentThread();
+            RecordingDelegate::userNotificationCenterDidDeliver(c, n);
+        }
+    } checking;
+    center->setDelegate(&checking);
+    std::thread([&] { center->deliverNotification(at("timer-", now)); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return !checking.events.isEmpty(); }));
+    EXPECT_EQ(checking.thread, QThread::currentThread());
+    center->setDelegate(&delegate);
+}
+
+TEST_F(CenterTest, AnswersReachTheDelegateWithTheirActivationType) {
+    auto n = at("alarm-3-0", now);
+    center->deliverNotification(n);
+    presenter->activate(n, ActivationType::ActionButtonClicked);
+    presenter->activate(n, ActivationType::ContentsClicked);
+    presenter->dismiss(n);
+    EXPECT_EQ(delegate.events, (QList<QString>{"deliver:alarm-3-0", "activate:alarm-3-0:2",
+                                               "activate:alarm-3-0:1", "dismiss:alarm-3-0"}));
+    center->removeDeliveredNotification(n);
+    EXPECT_TRUE(center->deliveredNotifications().isEmpty());
+    EXPECT_EQ(presenter->withdrawn, QList<QString>{"alarm-3-0"});
+}
+
+TEST(FreedesktopText, BodyMarkupIsEscaped) {
+    EXPECT_EQ(escapeNotificationBody("<b>x</b> & y"), "&lt;b&gt;x&lt;/b&gt; &amp; y");
+    EXPECT_EQ(escapeNotificationBody("\"quoted\""), "&quot;quoted&quot;");
+}
+
+TEST(AlertWindow, ButtonsAndClosingAnswer) {
+    AlertWindowPresenter alerts;
+    QList<QString> events;
+    alerts.setCallbacks(
+        {[&](const UserNotificationPtr& n, ActivationType t) {
+             events << QString("activate:%1:%2").arg(n->identifier).arg(int(t));
+         },
+         [&](const UserNotificationPtr& n) { events << "dismiss:" + n->identifier; }});
+    auto make = [](const QString& id) {
+        auto n = makeNotification();
+        n->identifier = id;
+        n->title = "Pendra";
+        n->subtitle = "<b>label</b>";
+        n->actionButtonTitle = "Snooze";
+        n->otherButtonTitle = "Dismiss";
+        return n;
+    };
+    auto a = make("alarm-0-0");
+    alerts.present(a);
+    QWidget* w = alerts.windowFor("alarm-0-0");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->windowTitle(), "Pendra");
+    auto* snooze = w->findChild<QPushButton*>("alertActionButton");
+    ASSERT_NE(snooze, nullptr);
+    EXPECT_EQ(snooze->text(), "Snooze");
+    QTest::mouseClick(snooze, Qt::LeftButton);
+    EXPECT_EQ(alerts.windowFor("alarm-0-0"), nullptr);
+
+    auto b = make("alarm-1-0");
+    alerts.present(b);
+    QTest::mouseClick(alerts.windowFor("alarm-1-0")->findChild<QPushButton*>("alertOtherButton"),
+                      Qt::LeftButton);
+    auto c = make("alarm-2-0");
+    alerts.present(c);
+    alerts.windowFor("alarm-2-0")->close();  // the window manager's close button
+    auto d = make("alarm-3-0");
+    alerts.present(d);
+    alerts.withdraw(d);  // withdrawn by the program: no answer
+    EXPECT_EQ(events,
+              (QList<QString>{"activate:alarm-0-0:2", "dismiss:alarm-1-0", "dismiss:alarm-2-0"}));
+}
+
+}  // namespace
+}  // namespace pendra

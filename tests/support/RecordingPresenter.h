@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "platform/NotificationPresenter.h"
+#include "platform/UserNotificationCenter.h"
+
+namespace pendra::test {
+
+// A presenter that records what the center shows and lets a test answer.
+class RecordingPresenter : public NotificationPresenter {
+public:
+    void setCallbacks(Callbacks callbacks) override { callbacks_ = std::move(callbacks); }
+    void present(const UserNotificationPtr& n) override { presented.append(n); }
+    void withdraw(const UserNotificationPtr& n) override { withdrawn.append(n->identifier); }
+    void withdrawAll() override { withdrewAll++; }
+
+    void activate(const UserNotificationPtr& n, ActivationType type) {
+        callbacks_.activated(n, type);
+    }
+    void dismiss(const UserNotificationPtr& n) { callbacks_.dismissed(n); }
+
+    QList<UserNotificationPtr> presented;
+    QList<QString> withdrawn;
+    int withdrewAll = 0;
+
+private:
+    Callbacks callbacks_;
+};
+
+// Records the center's callbacks, in order, as "deliver:<id>" and so on.
+class RecordingDelegate : public UserNotificationCenterDelegate {
+public:
+    void userNotificationCenterDidDeliver(UserNotificationCenter&,
+                                          const UserNotificationPtr& n) override {
+        events.append("deliver:" + n->identifier);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        events.append(QString("activate:%1:%2").arg(n->identifier).arg(int(n->activationType)));
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter&,
+                                               const UserNotificationPtr& n) override {
+        events.append("dismiss:" + n->identifier);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
+    QList<QString> events;
+};
+
+}  // namespace pendra::test
