@@ -105,9 +105,9 @@ class Widget:
 class Pendra:
     """The real binary, with its standard output collected line by line."""
 
-    def __init__(self, session, args=(), env=None, faketime=None):
+    def __init__(self, session, args=(), env=None, faketime=None, binary=None, stdin=False):
         self.session = session
-        cmd = [session.binary, *args]
+        cmd = [binary or session.binary, *args]
         if faketime:
             cmd = ["faketime", faketime, *cmd]
         e = dict(session.env)
@@ -123,8 +123,9 @@ class Pendra:
         self._cond = threading.Condition()
         self._current = None
         with open(session.path("pendra-stderr.log"), "ab") as err:
-            self.proc = subprocess.Popen(cmd, env=e, stdout=subprocess.PIPE, stderr=err,
-                                         stdin=subprocess.DEVNULL, start_new_session=True)
+            self.proc = subprocess.Popen(
+                cmd, env=e, stdout=subprocess.PIPE, stderr=err,
+                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True)
         session._children.append(self.proc)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -215,6 +216,10 @@ class Pendra:
         return w
 
     # Process
+
+    def send(self, line):
+        self.proc.stdin.write((line + "\n").encode())
+        self.proc.stdin.flush()
 
     def wait(self, timeout=15.0):
         return self.proc.wait(timeout)
@@ -578,6 +583,7 @@ class NotificationMonitor:
         self.closed = []  # (id, reason)
         self.invoked = []  # (id, action)
         self._lock = threading.Lock()
+        self.heads = []
         self.proc = session._spawn(
             "dbus-monitor", ["dbus-monitor", "--session",
                              "type='method_call',interface='org.freedesktop.Notifications'",
@@ -589,14 +595,30 @@ class NotificationMonitor:
         time.sleep(0.3)
 
     def _read(self):
+        # dbus-monitor writes a message at once but ends it only with the
+        # next one's header: a pause in the stream also ends a message.
+        import select
+        fd = self.proc.stdout.fileno()
+        pending = b""
         block = []
-        for raw in self.proc.stdout:
-            line = raw.decode("utf-8", "replace").rstrip("\n")
-            if re.match(r"^(method call|method return|signal|error) ", line):
+        while True:
+            ready, _, _ = select.select([fd], [], [], 0.1)
+            if not ready:
                 self._handle(block)
-                block = [line]
-            else:
-                block.append(line)
+                block = []
+                continue
+            chunk = os.read(fd, 65536)
+            if not chunk:
+                break
+            pending += chunk
+            *lines, pending = pending.split(b"\n")
+            for raw in lines:
+                line = raw.decode("utf-8", "replace")
+                if re.match(r"^(method call|method return|signal|error) ", line):
+                    self._handle(block)
+                    block = [line]
+                elif block:
+                    block.append(line)
         self._handle(block)
 
     def _handle(self, block):
@@ -604,16 +626,20 @@ class NotificationMonitor:
             return
         head = block[0]
         values = _dbus_values(block[1:])
+        self.heads.append(head)
         with self._lock:
             if head.startswith("method call") and "member=Notify" in head:
                 serial = re.search(r"serial=(\d+)", head).group(1)
                 strings = [v for t, v in values if t == "string"]
                 uints = [v for t, v in values if t == "uint32"]
+                body = "\n".join(block[1:])
+                first_array = body.split("array [", 1)[1].split("\n   ]", 1)[0] if "array [" in body else ""
+                actions = [v for t, v in _dbus_values(first_array.split("\n")) if t == "string"]
                 call = {"app": strings[0] if strings else None,
                         "replaces": int(uints[0]) if uints else 0,
                         "summary": strings[2] if len(strings) > 2 else None,
                         "body": strings[3] if len(strings) > 3 else None,
-                        "actions": strings[4:], "id": None, "raw": block}
+                        "actions": actions, "id": None, "raw": block}
                 self._serials[serial] = call
                 self.calls.append(call)
             elif head.startswith("method return"):
