@@ -24,10 +24,10 @@ std::int64_t bootNowNs() {
 }
 
 itimerspec absolute(std::int64_t ns) {
-    itimerspec spec{};
-    spec.it_value.tv_sec = ns / 1'000'000'000;
-    spec.it_value.tv_nsec = ns % 1'000'000'000;
-    return spec;
+    itimerspec timerSpec{};
+    timerSpec.it_value.tv_sec = ns / 1'000'000'000;
+    timerSpec.it_value.tv_nsec = ns % 1'000'000'000;
+    return timerSpec;
 }
 
 }  // namespace
@@ -64,9 +64,9 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
     }
 
     void armLocked() {
-        const itimerspec spec =
+        const itimerspec timerSpec =
             (suspended || cancelled) ? itimerspec{} : absolute(origin + nextIndex * interval);
-        timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr);
+        timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &timerSpec, nullptr);
     }
 
     void queueRunLocked() {

@@ -238,17 +238,17 @@ void UserNotificationCenter::arm() {
             earliest = date;
         }
     }
-    itimerspec spec{};
+    itimerspec timerSpec{};
     if (earliest) {
         // The injected clock may differ from the system's; arm by the
         // distance from now, on the system's wall clock.
         const qint64 realNowMs = QDateTime::currentMSecsSinceEpoch();
         const qint64 waitMs = std::max<qint64>(0, Clock::now().msecsTo(*earliest));
         const qint64 atMs = realNowMs + waitMs;
-        spec.it_value.tv_sec = atMs / 1000;
-        spec.it_value.tv_nsec = (atMs % 1000) * 1'000'000 + 1;
+        timerSpec.it_value.tv_sec = atMs / 1000;
+        timerSpec.it_value.tv_nsec = (atMs % 1000) * 1'000'000 + 1;
     }
-    timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    timerfd_settime(d->timerFd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &timerSpec, nullptr);
 }
 
 }  // namespace pendra
