@@ -16,6 +16,20 @@
 namespace pendra {
 namespace {
 
+// An alarm-like notification, due at `date` (none: delivered at once).
+UserNotificationPtr alarmNote(const QString& id, std::optional<QDateTime> date = {},
+                              int repeat = 0) {
+    auto n = makeNotification();
+    n->identifier = id;
+    n->title = "Pendra";
+    n->subtitle = "Alarm";
+    n->actionButtonTitle = "Snooze";
+    n->otherButtonTitle = "Dismiss";
+    n->deliveryDate = date;
+    n->deliveryRepeatIntervalDays = repeat;
+    return n;
+}
+
 class CenterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -48,15 +62,7 @@ protected:
         tzset();
     }
     static UserNotificationPtr at(const QString& id, const QDateTime& date, int repeat = 0) {
-        auto n = makeNotification();
-        n->identifier = id;
-        n->title = "Pendra";
-        n->subtitle = "Alarm";
-        n->actionButtonTitle = "Snooze";
-        n->otherButtonTitle = "Dismiss";
-        n->deliveryDate = date;
-        n->deliveryRepeatIntervalDays = repeat;
-        return n;
+        return alarmNote(id, date, repeat);
     }
 
     QDateTime now;
@@ -197,12 +203,8 @@ TEST(AlertWindow, ButtonsAndClosingAnswer) {
          },
          [&](const UserNotificationPtr& n) { events << "dismiss:" + n->identifier; }});
     auto make = [](const QString& id) {
-        auto n = makeNotification();
-        n->identifier = id;
-        n->title = "Pendra";
+        auto n = alarmNote(id);
         n->subtitle = "<b>label</b>";
-        n->actionButtonTitle = "Snooze";
-        n->otherButtonTitle = "Dismiss";
         return n;
     };
     auto a = make("alarm-0-0");
