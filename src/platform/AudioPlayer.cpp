@@ -1,23 +1,117 @@
-// Placeholder until the Qt Multimedia player lands: plays nothing.
 #include "platform/AudioPlayer.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QUrl>
+
+#include "platform/Log.h"
 
 namespace pendra {
 
-struct AudioPlayer::Impl {};
+struct AudioPlayer::Impl {
+    // Created on the first play(): constructing QMediaPlayer loads the whole
+    // multimedia backend, which a program that never rings should not pay for.
+    QMediaPlayer* player = nullptr;
+    QAudioOutput* output = nullptr;
+    QString file;
+    bool failed = false;
+};
 
 AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {}
-AudioPlayer::~AudioPlayer() = default;
 
-bool AudioPlayer::play(const QString&, QString* error) {
-    if (error != nullptr) {
-        *error = QStringLiteral("no audio player");
+AudioPlayer::~AudioPlayer() {
+    if (d->player != nullptr) {
+        d->player->stop();
     }
-    return false;
 }
 
-void AudioPlayer::stop() {}
+namespace {
+
+// Whether `file` can be handed to the decoder at all; the decoder itself only
+// reports its verdict later, from its own thread's messages.
+bool checkReadable(const QString& file, QString* error) {
+    auto fail = [&](const QString& reason) {
+        if (error != nullptr) {
+            *error = file + QStringLiteral(": ") + reason;
+        }
+        return false;
+    };
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        return fail(QStringLiteral("no such file"));
+    }
+    if (!info.isFile()) {
+        return fail(QStringLiteral("not a regular file"));
+    }
+    QFile probe(file);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        return fail(probe.errorString());
+    }
+    if (probe.size() == 0) {
+        return fail(QStringLiteral("the file is empty"));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool AudioPlayer::play(const QString& file, QString* error) {
+    if (!checkReadable(file, error)) {
+        return false;
+    }
+    if (d->player == nullptr) {
+        d->player = new QMediaPlayer(this);
+        d->output = new QAudioOutput(this);
+        d->output->setVolume(1.0F);
+        d->player->setAudioOutput(d->output);
+        connect(d->player, &QMediaPlayer::errorOccurred, this,
+                [this](QMediaPlayer::Error code, const QString& message) {
+                    if (code == QMediaPlayer::NoError || d->failed) {
+                        return;
+                    }
+                    d->failed = true;
+                    d->player->stop();
+                    emit failed(d->file + QStringLiteral(": ") +
+                                (message.isEmpty() ? QStringLiteral("cannot be played") : message));
+                });
+        connect(d->player, &QMediaPlayer::mediaStatusChanged, this,
+                [this](QMediaPlayer::MediaStatus status) {
+                    if (status != QMediaPlayer::InvalidMedia || d->failed) {
+                        return;
+                    }
+                    d->failed = true;
+                    d->player->stop();
+                    emit failed(d->file + QStringLiteral(": not a playable sound"));
+                });
+    }
+    // Without a reachable sound server the backend plays into nothing and
+    // reports no error; say so, since a ring nobody hears is a failure.
+    if (QMediaDevices::defaultAudioOutput().isNull()) {
+        printLine(QStringLiteral("No audio output device: ") + file +
+                  QStringLiteral(" plays unheard"));
+    }
+    d->file = file;
+    d->failed = false;
+    d->player->stop();
+    d->player->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    d->player->setLoops(QMediaPlayer::Infinite);
+    d->player->play();
+    return true;
+}
+
+void AudioPlayer::stop() {
+    if (d->player != nullptr) {
+        d->player->stop();
+    }
+}
+
 bool AudioPlayer::isPlaying() const {
-    return false;
+    return d->player != nullptr && !d->failed &&
+           d->player->playbackState() == QMediaPlayer::PlayingState;
 }
 
 }  // namespace pendra

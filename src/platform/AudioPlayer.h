@@ -13,8 +13,9 @@ public:
     explicit AudioPlayer(QObject* parent = nullptr);
     ~AudioPlayer() override;
 
-    // Opens the file and starts looping it. A missing or unplayable file fails
-    // with a human-readable error and plays nothing.
+    // Opens the file and starts looping it. A missing or unreadable file fails
+    // at once with a human-readable error and plays nothing; a file the decoder
+    // rejects is reported through failed() once the decoder has looked at it.
     bool play(const QString& file, QString* error);
     void stop();
     bool isPlaying() const;
