@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QVariantMap>
 #include <memory>
 #include <optional>
 
@@ -25,7 +26,12 @@ struct UserNotification {
     QString actionButtonTitle;
     QString otherButtonTitle;
     int deliveryRepeatIntervalDays = 0;  // 0: no repeat; 7: same local wall time each week
+    // The wall time the repeats keep, when the first date had to leave it (a
+    // daylight-saving gap); invalid: the first date's own time.
+    QTime repeatWallTime;
     ActivationType activationType = ActivationType::None;
+    // The owner's own data; never shown.
+    QVariantMap userInfo;
 };
 
 using UserNotificationPtr = std::shared_ptr<UserNotification>;

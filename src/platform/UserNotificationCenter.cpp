@@ -25,7 +25,11 @@ bool sameId(const UserNotificationPtr& a, const UserNotificationPtr& b) {
 // The local wall time `days` calendar days after `date`: a weekly 07:00 stays
 // 07:00 across a change of daylight-saving time.
 QDateTime addCalendarDays(const QDateTime& date, const QTime& wallTime, qint64 days) {
-    return QDateTime(date.date().addDays(days), wallTime);
+    return localDateTime(date.date().addDays(days), wallTime);
+}
+
+QTime wallTimeOf(const UserNotification& n) {
+    return n.repeatWallTime.isValid() ? n.repeatWallTime : n.deliveryDate->time();
 }
 
 }  // namespace
@@ -114,7 +118,7 @@ void UserNotificationCenter::scheduleNotification(const UserNotificationPtr& n) 
     }
     d->scheduled.removeIf([&](const Impl::Entry& e) { return sameId(e.notification, n); });
     if (n->deliveryDate) {
-        d->scheduled.append({n, n->deliveryDate->time()});
+        d->scheduled.append({n, wallTimeOf(*n)});
     } else {
         // Without a date it can never come due; it is kept so that removing
         // it by identifier works the same.
@@ -176,7 +180,7 @@ void UserNotificationCenter::setScheduledNotifications(const QList<UserNotificat
     for (const auto& n : list) {
         if (n) {
             d->scheduled.removeIf([&](const Impl::Entry& e) { return sameId(e.notification, n); });
-            d->scheduled.append({n, n->deliveryDate ? n->deliveryDate->time() : QTime()});
+            d->scheduled.append({n, n->deliveryDate ? wallTimeOf(*n) : QTime()});
         }
     }
     reevaluate();
@@ -190,7 +194,7 @@ NotificationPresenter& UserNotificationCenter::presenter() {
     return *d->presenter;
 }
 
-void UserNotificationCenter::reevaluateForTesting() {
+void UserNotificationCenter::deliverDueNotifications() {
     reevaluate();
 }
 

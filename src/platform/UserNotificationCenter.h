@@ -61,9 +61,11 @@ public:
 
     NotificationPresenter& presenter();
 
-    // Delivers what has come due by Clock::now() and re-arms; tests call it
-    // after moving their injected clock.
-    void reevaluateForTesting();
+    // Delivers what has come due by Clock::now() and re-arms. Callers about to
+    // replace pending notifications call it first, so that one whose moment
+    // has just come is delivered rather than replaced; tests call it after
+    // moving their injected clock.
+    void deliverDueNotifications();
 
 private:
     void reevaluate();

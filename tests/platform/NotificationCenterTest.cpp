@@ -54,7 +54,7 @@ protected:
     }
     void moveTo(const QDateTime& t) {
         setNow(t);
-        center->reevaluateForTesting();
+        center->deliverDueNotifications();
     }
     void useZone(const char* tz) {
         savedTz = qgetenv("TZ");
