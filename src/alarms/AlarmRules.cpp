@@ -1,0 +1,154 @@
+#include "alarms/AlarmRules.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "platform/Clock.h"
+
+namespace pendra {
+
+namespace {
+
+// A non-negative decimal number of at most nine digits: the only form the
+// program writes, and one that cannot overflow.
+std::optional<int> smallNumber(QStringView text) {
+    if (text.isEmpty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            return std::nullopt;
+        }
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
+qint64 minutesOfDay(const QTime& t) {
+    return t.hour() * 60 + t.minute();
+}
+
+}  // namespace
+
+QString alarmIdentifier(int row, int weekdayIndex) {
+    return QStringLiteral("alarm-%1-%2").arg(row).arg(weekdayIndex);
+}
+
+std::optional<int> alarmRowFromIdentifier(const QString& identifier) {
+    const qsizetype dash = identifier.indexOf(QLatin1Char('-'));
+    if (dash < 0 || QStringView(identifier).left(dash) != QLatin1String("alarm")) {
+        return std::nullopt;
+    }
+    const qsizetype start = dash + 1;
+    const qsizetype end = identifier.indexOf(QLatin1Char('-'), start);
+    return smallNumber(QStringView(identifier).mid(start, end < 0 ? -1 : end - start));
+}
+
+std::optional<int> alarmSlotFromIdentifier(const QString& identifier) {
+    if (!alarmRowFromIdentifier(identifier)) {
+        return std::nullopt;
+    }
+    const qsizetype last = identifier.lastIndexOf(QLatin1Char('-'));
+    if (last <= identifier.indexOf(QLatin1Char('-'))) {
+        return std::nullopt;
+    }
+    const auto slot = smallNumber(QStringView(identifier).mid(last + 1));
+    if (!slot || *slot > 6) {
+        return std::nullopt;
+    }
+    return slot;
+}
+
+std::optional<int> rowFromRowText(const QString& text) {
+    const qsizetype dash = text.indexOf(QLatin1Char('-'));
+    return smallNumber(QStringView(text).left(dash < 0 ? text.size() : dash));
+}
+
+int calendarWeekday(const QDate& date) {
+    return date.dayOfWeek() % 7 + 1;  // Qt: Monday 1 ... Sunday 7
+}
+
+int currentSlot(qsizetype listSize, const QDate& today) {
+    return listSize > 1 ? calendarWeekday(today) - 1 : 0;
+}
+
+QDate oneOffTargetDay(const Alarm& alarm, const QDateTime& now) {
+    const QDate today = now.date();
+    return alarm.timeOfDay() > minutesOfDay(now.time()) ? today : today.addDays(1);
+}
+
+QDate repeatTargetDay(const Alarm& alarm, int weekdayIndex, const QDateTime& now) {
+    const QDate today = now.date();
+    const int wanted = weekdayIndex + 1;
+    const int weekday = calendarWeekday(today);
+    if (weekday == wanted && alarm.timeOfDay() > minutesOfDay(now.time())) {
+        return today;
+    }
+    int ahead = (wanted - weekday + 7) % 7;
+    if (ahead == 0) {
+        ahead = 7;
+    }
+    return today.addDays(ahead);
+}
+
+QDateTime alarmDeliveryDate(const Alarm& alarm, const QDate& day) {
+    return localDateTime(day, QTime(int(alarm.hour), int(alarm.minute)));
+}
+
+int insertionIndex(const QList<Alarm>& alarms, const Alarm& alarm) {
+    // The list may still be in file order, not sorted: walk it from the start.
+    for (qsizetype i = 0; i < alarms.size(); ++i) {
+        if (alarms[i].timeOfDay() > alarm.timeOfDay()) {
+            return int(i);
+        }
+    }
+    return int(alarms.size());
+}
+
+QList<int> reorderedIndices(const QList<Alarm>& alarms) {
+    QList<int> order(alarms.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return alarms[a].timeOfDay() < alarms[b].timeOfDay(); });
+    return order;
+}
+
+QString alarmTimeText(qint64 hour, qint64 minute, bool do24HourTime) {
+    const QString mm = QStringLiteral("%1").arg(minute, 2, 10, QLatin1Char('0'));
+    if (do24HourTime) {
+        return QStringLiteral("%1:").arg(hour, 2, 10, QLatin1Char('0')) + mm;
+    }
+    const qint64 h12 = hour % 12 == 0 ? 12 : hour % 12;
+    return QString::number(h12) + QLatin1Char(':') + mm +
+           (hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+}
+
+QString snoozeText(qint64 snooze) {
+    return QStringLiteral("Snooze: ") + QString::number(snooze) + QStringLiteral(" mins");
+}
+
+QString minutesLeftText(const QDateTime& now, const QDateTime& delivery) {
+    const qint64 minutes = now.secsTo(delivery) / 60;  // truncates toward zero
+    return QString::number(minutes + 1) + QStringLiteral("m left");
+}
+
+QString filterSnoozeDigits(const QString& text) {
+    QString digits;
+    for (QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            digits.append(c);
+            if (digits.size() == 2) {
+                break;
+            }
+        }
+    }
+    return digits;
+}
+
+qint64 snoozeFromText(const QString& digits) {
+    const QString filtered = filterSnoozeDigits(digits);
+    return filtered.isEmpty() ? 9 : filtered.toLongLong();
+}
+
+}  // namespace pendra
