@@ -1,16 +1,977 @@
 #include "alarms/AlarmViewController.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <algorithm>
+
+#include "alarms/AlarmRules.h"
+#include "common/Geometry.h"
+#include "common/Ringtones.h"
+#include "common/Stepper.h"
+#include "platform/Clock.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotificationCenter.h"
+
 namespace pendra {
 
+namespace {
+
+const QString kDo24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
+const QString kAlarmIdKey = QStringLiteral("alarmId");
+constexpr int kStaticHeight = 30;
+constexpr int kEditableHeight = 60;
+constexpr int kButtonBarHeight = 36;
+
+// A frame of the design, flipped into the row and kept inside it: a few of the
+// design's frames reach a pixel or three past the row's edges.
+QRect rowFrame(int rowHeight, int x, int y, int width, int height) {
+    return flippedFrame(rowHeight, x, y, width, height).intersected(QRect(0, 0, 450, rowHeight));
+}
+
+QLabel* plainLabel(QWidget* parent, const QString& text, const QString& name) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->setObjectName(name);
+    return label;
+}
+
+bool isAlarmKind(const UserNotificationPtr& n) {
+    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == QLatin1String("alarm") &&
+           n->identifier.contains(QLatin1Char('-'));
+}
+
+}  // namespace
+
 AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget* parent)
-    : Panel(parent), notificationCenter(center) {}
+    : Panel(parent),
+      notificationCenter(center),
+      store_(Paths::dataDir()),
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+    setObjectName(QStringLiteral("alarmsPanel"));
+    setFixedSize(kPanelWidth, kPanelHeight);
+    do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);
+
+    newAlarmBtn_ = new QPushButton(QStringLiteral("New Alarm"), this);
+    newAlarmBtn_->setObjectName(QStringLiteral("alarmNew"));
+    newAlarmBtn_->setGeometry(8, 4, 110, 28);
+    clearBtn_ = new QPushButton(QStringLiteral("Clear"), this);
+    clearBtn_->setObjectName(QStringLiteral("alarmClear"));
+    clearBtn_->setGeometry(kPanelWidth - 8 - 80, 4, 80, 28);
+    connect(newAlarmBtn_, &QPushButton::clicked, this, [this] { newAlarmButtonClicked(); });
+    connect(clearBtn_, &QPushButton::clicked, this, [this] { clearAlarms(); });
+
+    tableView_ = new QScrollArea(this);
+    tableView_->setObjectName(QStringLiteral("alarmTable"));
+    tableView_->setGeometry(0, kButtonBarHeight, kPanelWidth, kPanelHeight - kButtonBarHeight);
+    tableView_->setFrameShape(QFrame::NoFrame);
+    tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tableView_->setWidgetResizable(false);
+    // The rows use the full 450 points up to x = 442; a slim bar in the last
+    // eight keeps every control clear of it.
+    tableView_->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { width: 7px; background: transparent; margin: 0; }"
+        "QScrollBar::handle:vertical { background: palette(mid); border-radius: 3px;"
+        " min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    tableContent_ = new QWidget;
+    tableContent_->setObjectName(QStringLiteral("alarmTableContent"));
+    tableContent_->resize(kPanelWidth, 0);
+    tableView_->setWidget(tableContent_);
+    tableView_->viewport()->setAutoFillBackground(false);
+    tableContent_->setAutoFillBackground(false);
+
+    // The editing controls live as long as the panel and move into whichever
+    // row is being edited; between edits they wait here, hidden.
+    editorHolder_ = new QWidget(this);
+    editorHolder_->hide();
+
+    alarmTimeDatePicker_ = new QTimeEdit(editorHolder_);
+    alarmTimeDatePicker_->setObjectName(QStringLiteral("alarmTimeEdit"));
+    alarmTimeDatePicker_->setWrapping(true);
+    fakeActivationBtn_ = new QCheckBox(editorHolder_);
+    fakeActivationBtn_->setObjectName(QStringLiteral("alarmFakeEnabled"));
+    alarmLabelTextField_ = new QLineEdit(editorHolder_);
+    alarmLabelTextField_->setObjectName(QStringLiteral("alarmLabelEdit"));
+    ringtonePopUpBtn_ = new QComboBox(editorHolder_);
+    ringtonePopUpBtn_->setObjectName(QStringLiteral("alarmRingtonePopUp"));
+    snoozeTextField_ = new QLineEdit(editorHolder_);
+    snoozeTextField_->setObjectName(QStringLiteral("alarmSnoozeEdit"));
+    snoozeStepper_ = new Stepper(editorHolder_);
+    snoozeStepper_->setObjectName(QStringLiteral("alarmSnoozeStepper"));
+    snoozeLbl_ = new QLabel(editorHolder_);
+    snoozeLbl_->setObjectName(QStringLiteral("alarmSnoozeUnit"));
+    doneBtn_ = new QPushButton(editorHolder_);
+    doneBtn_->setObjectName(QStringLiteral("alarmDone"));
+    deleteBtn_ = new QPushButton(editorHolder_);
+    deleteBtn_->setObjectName(QStringLiteral("alarmDelete"));
+    cancelBtn_ = new QToolButton(editorHolder_);
+    cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    for (int i = 0; i < 7; ++i) {
+        repeat_[size_t(i)] = new QCheckBox(QString::fromLatin1(kDays[i]), editorHolder_);
+        repeat_[size_t(i)]->setObjectName(QStringLiteral("alarmRepeat-%1").arg(i));
+    }
+
+    connect(doneBtn_, &QPushButton::clicked, this, [this] { doneBtnPressed(); });
+    connect(deleteBtn_, &QPushButton::clicked, this, [this] { deleteBtnPressed(); });
+    connect(cancelBtn_, &QToolButton::clicked, this, [this] { cancelBtnPressed(); });
+    connect(snoozeTextField_, &QLineEdit::textEdited, this, [this] { controlTextDidChange(); });
+    connect(snoozeStepper_, &Stepper::valueChanged, this, [this] { snoozeStepperPressed(); });
+}
 
 AlarmViewController::~AlarmViewController() = default;
 
-void AlarmViewController::viewDidLoad() {}
-void AlarmViewController::viewDidAppear() {}
-void AlarmViewController::notificationDidDeliver(UserNotificationCenter&, const UserNotificationPtr&) {}
-void AlarmViewController::notificationDidActivate(UserNotificationCenter&, const UserNotificationPtr&) {}
-void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter&, const UserNotificationPtr&) {}
+// --- Loading and showing ---------------------------------------------------
+
+void AlarmViewController::viewDidLoad() {
+    getAlarmsFromJSON();
+    for (qsizetype i = 0; i < alarms_.size(); ++i) {
+        alarmIds_.append(nextId_++);
+        alarmNotifications_.append(QList<UserNotificationPtr>());
+        alarmViews_.append(nullptr);
+    }
+    updateAlarmViewsFromAlarms();
+    updateAlarmNotificationsFromAlarms();
+    reconcile();
+}
+
+void AlarmViewController::viewDidAppear() {
+    beginAction();
+    do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);
+    updateAlarmViewsFromAlarms();
+    reconcile();
+}
+
+// --- Store -----------------------------------------------------------------
+
+void AlarmViewController::getAlarmsFromJSON() {
+    store_.getAlarmsFromJSON(alarms_);
+}
+
+void AlarmViewController::createAlarmsFile() {
+    store_.createAlarmsFile();
+}
+
+void AlarmViewController::writeJSONFromAlarms() {
+    // A full rebuild builds every static row, and each build writes; one
+    // write at the end of the batch leaves the same file.
+    if (batchDepth_ > 0) {
+        writePending_ = true;
+        return;
+    }
+    store_.writeJSONFromAlarms(alarms_);
+}
+
+void AlarmViewController::beginBatch() {
+    ++batchDepth_;
+}
+
+void AlarmViewController::endBatch() {
+    if (--batchDepth_ == 0 && writePending_) {
+        writePending_ = false;
+        writeJSONFromAlarms();
+    }
+}
+
+// --- Table -------------------------------------------------------------------
+
+int AlarmViewController::numberOfRows() const {
+    return int(alarmViews_.size());
+}
+
+QWidget* AlarmViewController::viewForRow(int row) const {
+    return row >= 0 && row < alarmViews_.size() ? alarmViews_[row] : nullptr;
+}
+
+int AlarmViewController::heightOfRow(int row) const {
+    return row == currentlyBeingEdited_ ? kEditableHeight : kStaticHeight;
+}
+
+void AlarmViewController::reloadData() {
+    int y = 0;
+    for (int r = 0; r < alarmViews_.size(); ++r) {
+        QWidget* view = alarmViews_[r];
+        const int h = heightOfRow(r);
+        if (view != nullptr) {
+            if (view->parentWidget() != tableContent_) {
+                view->setParent(tableContent_);
+            }
+            view->setGeometry(0, y, kPanelWidth, h);
+            view->show();
+        }
+        y += h;
+    }
+    tableContent_->resize(kPanelWidth, y);
+}
+
+void AlarmViewController::retire(QWidget* view) {
+    if (view == nullptr) {
+        return;
+    }
+    // The editing controls outlive their row.
+    const QList<QWidget*> editors = {
+        alarmTimeDatePicker_, fakeActivationBtn_, alarmLabelTextField_, ringtonePopUpBtn_,
+        snoozeTextField_,     snoozeStepper_,     snoozeLbl_,           doneBtn_,
+        deleteBtn_,           cancelBtn_};
+    for (QWidget* w : editors) {
+        if (w->parentWidget() == view) {
+            w->setParent(editorHolder_);
+        }
+    }
+    for (QCheckBox* box : repeat_) {
+        if (box->parentWidget() == view) {
+            box->setParent(editorHolder_);
+        }
+    }
+    view->hide();
+    // The view may hold the button whose click is being handled.
+    view->deleteLater();
+}
+
+void AlarmViewController::setView(int row, QWidget* view) {
+    QWidget* old = alarmViews_[row];
+    alarmViews_[row] = view;
+    if (old != view) {
+        retire(old);
+    }
+}
+
+// --- Rows ------------------------------------------------------------------
+
+QWidget* AlarmViewController::makeStatic(int row) {
+    currentlyBeingEdited_ = -1;
+    writeJSONFromAlarms();
+    const Alarm& alarm = alarms_[row];
+    const quint64 id = alarmIds_[row];
+    if (id == newAlarmOpenId_) {
+        // The new alarm's editor has closed: it is a real alarm now.
+        newAlarmOpenId_ = 0;
+    }
+
+    auto* view = new QWidget(tableContent_);
+    view->setObjectName(QStringLiteral("alarmRow-%1").arg(row));
+    view->resize(kPanelWidth, kStaticHeight);
+
+    if (alarm.isSnoozed) {
+        auto* stop = new QPushButton(QStringLiteral("Stop"), view);
+        stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
+        stop->setGeometry(rowFrame(kStaticHeight, 325, -1, 40, 32));
+        connect(stop, &QPushButton::clicked, this, [this, row] { stopSnooze(row); });
+    }
+    auto* edit = new QPushButton(QStringLiteral("Edit"), view);
+    edit->setObjectName(QStringLiteral("alarmEdit-%1").arg(row));
+    edit->setGeometry(rowFrame(kStaticHeight, 376, -1, 46, 32));
+    connect(edit, &QPushButton::clicked, this, [this, row] { editBtnPressed(row); });
+
+    auto* enabled = new QCheckBox(view);
+    enabled->setObjectName(QStringLiteral("alarmEnabled-%1").arg(row));
+    enabled->setGeometry(rowFrame(kStaticHeight, 424, 6, 18, 18));
+    enabled->setChecked(alarm.enabled);
+    enabled->setAccessibleName(QStringLiteral("Enabled"));
+    connect(enabled, &QCheckBox::toggled, this, [this, row](bool on) { toggleAlarm(row, on); });
+
+    auto* time = plainLabel(view, alarmTimeText(alarm.hour, alarm.minute, do24HourTime_),
+                            QStringLiteral("alarmTime-%1").arg(row));
+    time->move(rowFrame(kStaticHeight, 10, 7, 55, 17).topLeft());
+    time->adjustSize();
+
+    auto* label = plainLabel(view, alarm.label, QStringLiteral("alarmLabel-%1").arg(row));
+    label->setGeometry(rowFrame(kStaticHeight, 65, 5, 90, 17));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // One line, cut with an ellipsis rather than clipped mid-letter.
+    label->setText(label->fontMetrics().elidedText(alarm.label, Qt::ElideRight, 90));
+    label->setToolTip(alarm.label);
+
+    auto* ringtone = plainLabel(view, alarm.ringtone, QStringLiteral("alarmRingtone-%1").arg(row));
+    ringtone->move(rowFrame(kStaticHeight, 165, 7, 40, 17).topLeft());
+    ringtone->setText(ringtone->fontMetrics().elidedText(alarm.ringtone, Qt::ElideRight, 96));
+    ringtone->adjustSize();
+
+    QString snooze = snoozeText(alarm.snooze);
+    if (alarm.isSnoozed) {
+        const UserNotificationPtr current = currentNotification(row);
+        snooze = current && current->deliveryDate
+                     ? minutesLeftText(Clock::now(), *current->deliveryDate)
+                     : QStringLiteral("snoozed");
+    }
+    auto* snoozeField = plainLabel(view, snooze, QStringLiteral("alarmSnooze-%1").arg(row));
+    QFont font = snoozeField->font();
+    font.setPixelSize(12);
+    snoozeField->setFont(font);
+    snoozeField->move(rowFrame(kStaticHeight, 265, 7, 40, 17).topLeft());
+    snoozeField->adjustSize();
+    return view;
+}
+
+QWidget* AlarmViewController::makeEditable(int row) {
+    currentlyBeingEdited_ = row;
+    const Alarm& alarm = alarms_[row];
+
+    auto* view = new QWidget(tableContent_);
+    view->setObjectName(QStringLiteral("alarmEditRow-%1").arg(row));
+    view->resize(kPanelWidth, kEditableHeight);
+
+    doneBtn_->setText(QStringLiteral("Done"));
+    deleteBtn_->setText(QStringLiteral("Delete"));
+    cancelBtn_->setText(QStringLiteral("X"));
+    cancelBtn_->setAccessibleName(QStringLiteral("Cancel"));
+    doneBtn_->setGeometry(rowFrame(kEditableHeight, 376, 29, 46, 32));
+    deleteBtn_->setGeometry(rowFrame(kEditableHeight, 3, -3, 68, 32));
+    // The design's 42-point frame is a circle's bounding box; Qt draws the
+    // whole square, so the button takes the circle's visible part.
+    cancelBtn_->setGeometry(424, 34, 22, 22);
+
+    fakeActivationBtn_->setGeometry(rowFrame(kEditableHeight, 424, 36, 18, 18));
+    fakeActivationBtn_->setChecked(true);
+    fakeActivationBtn_->setEnabled(false);
+
+    alarmTimeDatePicker_->setDisplayFormat(do24HourTime_ ? QStringLiteral("HH:mm")
+                                                         : QStringLiteral("h:mm AP"));
+    alarmTimeDatePicker_->setTime(QTime(int(alarm.hour), int(alarm.minute)));
+    alarmTimeDatePicker_->setGeometry(rowFrame(kEditableHeight, 8, 34, 85, 27));
+    alarmTimeDatePicker_->setAccessibleName(QStringLiteral("Alarm time"));
+
+    alarmLabelTextField_->setPlaceholderText(QStringLiteral("Alarm label"));
+    alarmLabelTextField_->setText(alarm.label);
+    alarmLabelTextField_->setGeometry(rowFrame(kEditableHeight, 97, 34, 76, 23));
+    alarmLabelTextField_->setAccessibleName(QStringLiteral("Alarm label"));
+
+    for (int i = 0; i < 7; ++i) {
+        QCheckBox* box = repeat_[size_t(i)];
+        static const int kX[7] = {72, 122, 175, 224, 278, 328, 370};
+        box->setGeometry(rowFrame(kEditableHeight, kX[i], 4, 50, 18));
+        box->setChecked(alarm.repeatDays[size_t(i)]);
+    }
+
+    QStringList names = getRingtones(ringer_->folder());
+    names.sort();
+    names.removeDuplicates();
+    names.removeAll(QStringLiteral("None"));
+    ringtonePopUpBtn_->clear();
+    ringtonePopUpBtn_->addItem(QStringLiteral("None"));
+    ringtonePopUpBtn_->addItems(names);
+    ringtonePopUpBtn_->setAccessibleName(QStringLiteral("Ringtone"));
+    int selected = ringtonePopUpBtn_->findText(alarm.ringtone, Qt::MatchExactly);
+    if (selected < 0) {
+        // The stored ringtone has gone: offer the one a new alarm would get,
+        // so that Done does not silence the alarm unasked.
+        selected = ringtonePopUpBtn_->findText(Alarm(names).ringtone, Qt::MatchExactly);
+    }
+    ringtonePopUpBtn_->setCurrentIndex(std::max(selected, 0));
+    // Sized to its content, but never over the snooze field.
+    const QSize hint = ringtonePopUpBtn_->sizeHint();
+    const QRect popUp = rowFrame(kEditableHeight, 175, 34, 76, 26);
+    ringtonePopUpBtn_->setGeometry(popUp.x(), popUp.y(), std::clamp(hint.width(), 76, 122),
+                                   popUp.height());
+
+    snoozeTextField_->setText(QString::number(alarm.snooze));
+    snoozeTextField_->setGeometry(rowFrame(kEditableHeight, 301, 34, 24, 23));
+    snoozeTextField_->setAccessibleName(QStringLiteral("Snooze minutes"));
+    snoozeStepper_->setRange(1, 99);
+    snoozeStepper_->setIncrement(1);
+    snoozeStepper_->setAutorepeat(true);
+    snoozeStepper_->setValueWraps(false);
+    {
+        const QSignalBlocker block(snoozeStepper_);
+        snoozeStepper_->setValue(int(std::clamp<qint64>(alarm.snooze, 1, 99)));
+    }
+    snoozeStepper_->setGeometry(rowFrame(kEditableHeight, 325, 33, 19, 27));
+    snoozeStepper_->setAccessibleName(QStringLiteral("Snooze minutes"));
+    snoozeLbl_->setText(QStringLiteral("mins"));
+    snoozeLbl_->setGeometry(rowFrame(kEditableHeight, 345, 35, 31, 17));
+
+    const QList<QWidget*> order = {doneBtn_,           deleteBtn_,           cancelBtn_,
+                                   fakeActivationBtn_, alarmTimeDatePicker_, alarmLabelTextField_};
+    for (QWidget* w : order) {
+        w->setParent(view);
+        w->show();
+    }
+    for (QCheckBox* box : repeat_) {
+        box->setParent(view);
+        box->show();
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(snoozeTextField_),
+          static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
+        w->setParent(view);
+        w->show();
+    }
+    // Tab order: the fields as read, then the buttons.
+    setTabOrder(alarmTimeDatePicker_, alarmLabelTextField_);
+    setTabOrder(alarmLabelTextField_, ringtonePopUpBtn_);
+    setTabOrder(ringtonePopUpBtn_, snoozeTextField_);
+    setTabOrder(snoozeTextField_, repeat_[0]);
+    for (int i = 0; i < 6; ++i) {
+        setTabOrder(repeat_[size_t(i)], repeat_[size_t(i + 1)]);
+    }
+    setTabOrder(repeat_[6], doneBtn_);
+    setTabOrder(doneBtn_, deleteBtn_);
+    setTabOrder(deleteBtn_, cancelBtn_);
+    return view;
+}
+
+void AlarmViewController::newAlarmView(int row) {
+    if (currentlyBeingEdited_ > -1) {
+        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+    }
+    alarmViews_.insert(row, nullptr);
+    alarmViews_[row] = makeEditable(row);
+    reloadData();
+}
+
+void AlarmViewController::updateAlarmViewsFromAlarms() {
+    beginBatch();
+    const QList<QWidget*> old = alarmViews_;
+    alarmViews_.clear();
+    for (QWidget* v : old) {
+        retire(v);
+    }
+    for (int i = 0; i < alarms_.size(); ++i) {
+        alarmViews_.append(makeStatic(i));
+    }
+    reloadData();
+    endBatch();
+}
+
+// --- Notifications -----------------------------------------------------------
+
+QList<UserNotificationPtr> AlarmViewController::createNotification(int row, bool isPlaceholder) {
+    const Alarm& alarm = alarms_[row];
+    const QDateTime now = Clock::now();
+    auto build = [&](int slot, const QDate& day, int repeatDays) {
+        UserNotification n;
+        n.identifier = alarmIdentifier(row, slot);
+        n.title = QStringLiteral("Pendra");
+        n.subtitle = alarm.label;
+        n.hasActionButton = true;
+        n.actionButtonTitle = QStringLiteral("Snooze");
+        n.otherButtonTitle = QStringLiteral("Dismiss");
+        n.deliveryRepeatIntervalDays = repeatDays;
+        n.userInfo.insert(kAlarmIdKey, alarmIds_[row]);
+        if (alarm.enabled) {
+            n.deliveryDate = alarmDeliveryDate(alarm, day);
+            n.repeatWallTime = QTime(int(alarm.hour), int(alarm.minute));
+        }
+        auto p = makeNotification(std::move(n));
+        if (alarm.enabled) {
+            notificationCenter.scheduleNotification(p);
+        }
+        return p;
+    };
+    if (!alarm.isRepeating()) {
+        if (isPlaceholder) {
+            return {nullptr};
+        }
+        return {build(0, oneOffTargetDay(alarm, now), 0)};
+    }
+    QList<UserNotificationPtr> list;
+    for (int i = 0; i < 7; ++i) {
+        if (!alarm.repeatDays[size_t(i)] || isPlaceholder) {
+            list.append(nullptr);
+        } else {
+            list.append(build(i, repeatTargetDay(alarm, i, now), 7));
+        }
+    }
+    return list;
+}
+
+void AlarmViewController::updateAlarmNotificationsFromAlarms() {
+    alarmNotifications_.clear();
+    for (int r = 0; r < alarms_.size(); ++r) {
+        alarmNotifications_.append(createNotification(r, false));
+    }
+}
+
+UserNotificationPtr AlarmViewController::getNotificationFrom(const QString& identifier) {
+    printLine(identifier.section(QLatin1Char('-'), 0, 0));
+    const std::optional<int> row = rowFromRowText(identifier);
+    if (!row || *row >= alarmNotifications_.size()) {
+        printLine(QStringLiteral("No alarm in row ") + identifier);
+        return nullptr;
+    }
+    const auto& list = alarmNotifications_[*row];
+    const int slot = currentSlot(list.size(), Clock::now().date());
+    return slot < list.size() ? list[slot] : nullptr;
+}
+
+UserNotificationPtr AlarmViewController::currentNotification(int row) const {
+    if (row < 0 || row >= alarms_.size()) {
+        return nullptr;
+    }
+    const auto snooze = snoozes_.constFind(alarmIds_[row]);
+    if (snooze != snoozes_.cend()) {
+        return snooze->notification;
+    }
+    const auto& list = alarmNotifications_[row];
+    const int slot = currentSlot(list.size(), Clock::now().date());
+    return slot < list.size() ? list[slot] : nullptr;
+}
+
+std::optional<int> AlarmViewController::rowOf(const UserNotificationPtr& n) const {
+    if (!isAlarmKind(n)) {
+        return std::nullopt;
+    }
+    const QVariant id = n->userInfo.value(kAlarmIdKey);
+    if (id.isValid()) {
+        const qsizetype row = alarmIds_.indexOf(id.toULongLong());
+        return row < 0 ? std::nullopt : std::optional<int>(int(row));
+    }
+    const std::optional<int> row = alarmRowFromIdentifier(n->identifier);
+    if (!row || *row >= alarms_.size()) {
+        return std::nullopt;
+    }
+    return row;
+}
+
+void AlarmViewController::beginAction() {
+    // A notification whose moment has come is delivered before anything can
+    // replace it, so that no action at 07:00:00 swallows the 07:00 ring.
+    notificationCenter.deliverDueNotifications();
+}
+
+void AlarmViewController::reconcile() {
+    const QDateTime now = Clock::now();
+    QSet<const UserNotification*> pending;
+    QList<UserNotificationPtr> pendingAlarms;
+    for (const auto& n : notificationCenter.scheduledNotifications()) {
+        if (isAlarmKind(n)) {
+            pending.insert(n.get());
+            pendingAlarms.append(n);
+        }
+    }
+    QList<UserNotificationPtr> desired;
+    QSet<const UserNotification*> desiredSet;
+    for (int r = 0; r < alarms_.size(); ++r) {
+        const quint64 id = alarmIds_[r];
+        if (id == newAlarmOpenId_) {
+            continue;
+        }
+        auto& list = alarmNotifications_[r];
+        const bool placeholder =
+            std::all_of(list.begin(), list.end(), [](const UserNotificationPtr& n) { return !n; });
+        const bool moved = std::any_of(list.begin(), list.end(), [&](const UserNotificationPtr& n) {
+            return n && alarmRowFromIdentifier(n->identifier) != r;
+        });
+        const qsizetype expected = alarms_[r].isRepeating() ? 7 : 1;
+        if (placeholder || moved || list.size() != expected) {
+            list = createNotification(r, false);
+        }
+        auto snooze = snoozes_.find(id);
+        if (snooze != snoozes_.end() &&
+            alarmRowFromIdentifier(snooze->notification->identifier) != r) {
+            // The row moved: the snooze goes on, under the alarm's new row.
+            auto moved = makeNotification(*snooze->notification);
+            moved->identifier = alarmIdentifier(r, snooze->slot);
+            snooze->notification = moved;
+        }
+        if (!alarms_[r].enabled) {
+            continue;
+        }
+        for (int slot = 0; slot < list.size(); ++slot) {
+            UserNotificationPtr n = list[slot];
+            if (snooze != snoozes_.end() && snooze->slot == slot) {
+                n = snooze->notification;
+            }
+            if (!n || !n->deliveryDate) {
+                continue;
+            }
+            // A one-off notification that has been delivered is done with.
+            if (pending.contains(n.get()) || *n->deliveryDate > now) {
+                desired.append(n);
+                desiredSet.insert(n.get());
+            }
+        }
+        if (snooze != snoozes_.end() && snooze->slot >= list.size()) {
+            desired.append(snooze->notification);
+            desiredSet.insert(snooze->notification.get());
+        }
+    }
+    for (const auto& n : pendingAlarms) {
+        if (!desiredSet.contains(n.get())) {
+            notificationCenter.removeScheduledNotification(n);
+        }
+    }
+    for (const auto& n : desired) {
+        if (!pending.contains(n.get())) {
+            notificationCenter.scheduleNotification(n);
+        }
+    }
+}
+
+void AlarmViewController::withdrawPending(int row) {
+    for (const auto& n : alarmNotifications_[row]) {
+        if (n) {
+            notificationCenter.removeScheduledNotification(n);
+        }
+    }
+    const auto snooze = snoozes_.find(alarmIds_[row]);
+    if (snooze != snoozes_.end()) {
+        notificationCenter.removeScheduledNotification(snooze->notification);
+        snoozes_.erase(snooze);
+    }
+}
+
+// --- Ringing -----------------------------------------------------------------
+
+bool AlarmViewController::isRinging() const {
+    return ringingId_ != 0;
+}
+
+void AlarmViewController::silence() {
+    ringer_->silence();
+    ringingId_ = 0;
+    ringingNotification_.reset();
+}
+
+void AlarmViewController::silenceIfRinging(quint64 id) {
+    if (ringingId_ == id && id != 0) {
+        // Its alert goes too: a ring without an alert could not be stopped.
+        if (ringingNotification_) {
+            notificationCenter.removeDeliveredNotification(ringingNotification_);
+        }
+        silence();
+    }
+}
+
+void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
+                                                 const UserNotificationPtr& n) {
+    if (!isAlarmKind(n)) {
+        return;
+    }
+    const std::optional<int> row = rowOf(n);
+    if (!row) {
+        printLine(QStringLiteral("Ignored ") + n->identifier + QStringLiteral(": no such alarm"));
+        center.removeDeliveredNotification(n);
+        return;
+    }
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    const auto snooze = snoozes_.find(id);
+    if (snooze != snoozes_.end() && snooze->notification == n) {
+        // The snooze is over; the weekday's own notification comes back.
+        snoozes_.erase(snooze);
+        if (alarms_[r].isRepeating()) {
+            alarmNotifications_[r] = createNotification(r, false);
+        }
+    }
+    ringer_->ring(alarms_[r].ringtone);
+    ringingId_ = id;
+    ringingNotification_ = n;
+    reconcile();
+}
+
+void AlarmViewController::notificationDidActivate(UserNotificationCenter& center,
+                                                  const UserNotificationPtr& n) {
+    if (!isAlarmKind(n)) {
+        return;
+    }
+    silence();
+    const std::optional<int> row = rowOf(n);
+    if (!row) {
+        center.removeDeliveredNotification(n);
+        return;
+    }
+    if (n->activationType != ActivationType::ActionButtonClicked) {
+        return;
+    }
+    beginAction();
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    const QDateTime now = Clock::now();
+    const auto& list = alarmNotifications_[r];
+    int slot = alarmSlotFromIdentifier(n->identifier).value_or(0);
+    if (list.size() <= 1) {
+        slot = 0;
+    }
+    // A copy, so the weekday's own notification stays as it is and comes
+    // back when the snooze has rung.
+    auto snoozed = makeNotification(*n);
+    snoozed->identifier = alarmIdentifier(r, slot);
+    snoozed->subtitle = alarms_[r].label;
+    snoozed->deliveryDate = now.addSecs(std::max<qint64>(alarms_[r].snooze, 0) * 60);
+    snoozed->deliveryRepeatIntervalDays = 0;
+    snoozed->repeatWallTime = QTime();
+    snoozed->activationType = ActivationType::None;
+    snoozes_.insert(id, Snooze{snoozed, slot});
+    alarms_[r].isSnoozed = true;
+    setView(r, makeStatic(r));
+    reloadData();
+    printLine(QStringLiteral("true"));
+    printLine(now.toString(Qt::ISODate));
+    reconcile();
+}
+
+void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter& center,
+                                                      const UserNotificationPtr& n) {
+    if (!isAlarmKind(n)) {
+        return;
+    }
+    center.removeDeliveredNotification(n);
+    const std::optional<int> row = rowOf(n);
+    if (!row) {
+        silence();
+        return;
+    }
+    beginAction();
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    const bool wasSnoozed = alarms_[r].isSnoozed;
+    if (!alarms_[r].isRepeating()) {
+        alarms_[r].enabled = false;
+    }
+    silence();
+    alarms_[r].isSnoozed = false;
+    snoozes_.remove(id);
+    if (wasSnoozed && alarms_[r].isRepeating()) {
+        alarmNotifications_[r] = createNotification(r, false);
+    }
+    if (currentlyBeingEdited_ == r) {
+        // The row being edited keeps the user's unsaved changes.
+        writeJSONFromAlarms();
+    } else {
+        setView(r, makeStatic(r));
+        writeJSONFromAlarms();
+        reloadData();
+    }
+    reconcile();
+}
+
+void AlarmViewController::stopSnooze(int row) {
+    if (row < 0 || row >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    const quint64 id = alarmIds_[row];
+    getNotificationFrom(QString::number(row) + QLatin1Char('-'));
+    const auto snooze = snoozes_.find(id);
+    if (snooze != snoozes_.end()) {
+        notificationCenter.removeScheduledNotification(snooze->notification);
+        snoozes_.erase(snooze);
+    }
+    silenceIfRinging(id);
+    if (!alarms_[row].isRepeating()) {
+        alarms_[row].enabled = false;
+    }
+    alarms_[row].isSnoozed = false;
+    setView(row, makeStatic(row));
+    writeJSONFromAlarms();
+    updateAlarmNotificationsFromAlarms();
+    reloadData();
+    reconcile();
+}
+
+// --- Editing actions -----------------------------------------------------------
+
+int AlarmViewController::insertAlarm(const Alarm& alarm) {
+    const int index = insertionIndex(alarms_, alarm);
+    alarms_.insert(index, alarm);
+    alarmIds_.insert(index, nextId_++);
+    return index;
+}
+
+void AlarmViewController::newAlarmButtonClicked() {
+    beginAction();
+    if (currentlyBeingEdited_ > -1) {
+        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+    }
+    const int row = insertAlarm(Alarm(getRingtones(ringer_->folder())));
+    newAlarmOpenId_ = alarmIds_[row];
+    newAlarmView(row);
+    alarmNotifications_.insert(row, createNotification(row, true));
+    reconcile();
+    alarmTimeDatePicker_->setFocus();
+    tableView_->ensureWidgetVisible(alarmViews_[row], 0, 0);
+}
+
+void AlarmViewController::editBtnPressed(int row) {
+    if (row < 0 || row >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    if (currentlyBeingEdited_ > -1 && currentlyBeingEdited_ != row) {
+        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+    }
+    setView(row, makeEditable(row));
+    reloadData();
+    reconcile();
+    alarmTimeDatePicker_->setFocus();
+    tableView_->ensureWidgetVisible(alarmViews_[row], 0, 0);
+}
+
+Alarm AlarmViewController::committedAlarm() const {
+    const QTime time = alarmTimeDatePicker_->time();
+    std::array<bool, 7> days{};
+    for (int i = 0; i < 7; ++i) {
+        days[size_t(i)] = repeat_[size_t(i)]->isChecked();
+    }
+    QString ringtone = ringtonePopUpBtn_->currentText();
+    if (ringtonePopUpBtn_->currentIndex() < 0) {
+        ringtone = Alarm(getRingtones(ringer_->folder())).ringtone;
+    }
+    const QString label = alarmLabelTextField_->text();
+    return Alarm(time.hour(), time.minute(), ringtone, snoozeFromText(snoozeTextField_->text()),
+                 label.isEmpty() ? QStringLiteral("Alarm") : label, days, true);
+}
+
+void AlarmViewController::doneBtnPressed() {
+    const int r = currentlyBeingEdited_;
+    if (r < 0 || r >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    const Alarm committed = committedAlarm();
+    const quint64 id = alarmIds_[r];
+    if (const UserNotificationPtr n = getNotificationFrom(QString::number(r) + QLatin1Char('-'))) {
+        notificationCenter.removeDeliveredNotification(n);
+    }
+    // The committed alarm starts afresh: no snooze, no ring of the old one.
+    withdrawPending(r);
+    silenceIfRinging(id);
+    alarms_[r] = committed;
+    if (id == newAlarmOpenId_) {
+        newAlarmOpenId_ = 0;
+    }
+    alarmNotifications_[r] = createNotification(r, false);
+    setView(r, makeStatic(r));
+    reorderAlarms();
+    reloadData();
+    reconcile();
+}
+
+void AlarmViewController::cancelBtnPressed() {
+    const int r = currentlyBeingEdited_;
+    if (r < 0 || r >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    setView(r, makeStatic(r));
+    reloadData();
+    reconcile();
+}
+
+void AlarmViewController::deleteBtnPressed() {
+    const int r = currentlyBeingEdited_;
+    if (r < 0 || r >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    const quint64 id = alarmIds_[r];
+    withdrawPending(r);
+    silenceIfRinging(id);
+    alarms_.removeAt(r);
+    retire(alarmViews_.takeAt(r));
+    if (const UserNotificationPtr n = getNotificationFrom(QString::number(r) + QLatin1Char('-'))) {
+        notificationCenter.removeDeliveredNotification(n);
+    }
+    alarmNotifications_.removeAt(r);
+    alarmIds_.removeAt(r);
+    if (id == newAlarmOpenId_) {
+        newAlarmOpenId_ = 0;
+    }
+    currentlyBeingEdited_ = -1;
+    reorderAlarms();
+    writeJSONFromAlarms();
+    reloadData();
+    reconcile();
+}
+
+void AlarmViewController::toggleAlarm(int row, bool on) {
+    if (row < 0 || row >= alarms_.size()) {
+        return;
+    }
+    beginAction();
+    alarms_[row].enabled = on;
+    if (on) {
+        alarmNotifications_[row] = createNotification(row, false);
+    } else {
+        withdrawPending(row);
+        silenceIfRinging(alarmIds_[row]);
+        if (alarms_[row].isSnoozed) {
+            alarms_[row].isSnoozed = false;
+            setView(row, makeStatic(row));
+            reloadData();
+        }
+    }
+    // Kept at once: a toggle must not wait for the next rebuild to be saved.
+    writeJSONFromAlarms();
+    reconcile();
+}
+
+void AlarmViewController::clearAlarms() {
+    beginAction();
+    const QList<QWidget*> views = alarmViews_;
+    alarmViews_.clear();
+    for (QWidget* v : views) {
+        retire(v);
+    }
+    for (int r = 0; r < alarms_.size(); ++r) {
+        withdrawPending(r);
+    }
+    alarms_.clear();
+    alarmNotifications_.clear();
+    alarmIds_.clear();
+    snoozes_.clear();
+    newAlarmOpenId_ = 0;
+    // Only the alarms' own alerts: a ringing timer keeps its alert.
+    for (const auto& n : notificationCenter.deliveredNotifications()) {
+        if (isAlarmKind(n)) {
+            notificationCenter.removeDeliveredNotification(n);
+        }
+    }
+    silence();
+    currentlyBeingEdited_ = -1;
+    writeJSONFromAlarms();
+    reloadData();
+    reconcile();
+}
+
+void AlarmViewController::reorderAlarms() {
+    beginBatch();
+    const QList<int> order = reorderedIndices(alarms_);
+    QList<Alarm> sorted;
+    QList<quint64> ids;
+    for (int i : order) {
+        sorted.append(alarms_[i]);
+        ids.append(alarmIds_[i]);
+    }
+    alarms_ = sorted;
+    alarmIds_ = ids;
+    while (alarmViews_.size() < alarms_.size()) {
+        alarmViews_.append(nullptr);
+    }
+    while (alarmNotifications_.size() < alarms_.size()) {
+        alarmNotifications_.append(QList<UserNotificationPtr>());
+    }
+    for (int i = 0; i < alarms_.size(); ++i) {
+        setView(i, makeStatic(i));
+        alarmNotifications_[i] = createNotification(i, false);
+    }
+    endBatch();
+}
+
+void AlarmViewController::controlTextDidChange() {
+    const QString digits = filterSnoozeDigits(snoozeTextField_->text());
+    if (digits != snoozeTextField_->text()) {
+        snoozeTextField_->setText(digits);
+    }
+    const QSignalBlocker block(snoozeStepper_);
+    snoozeStepper_->setValue(digits.isEmpty() ? 0 : digits.toInt());
+}
+
+void AlarmViewController::snoozeStepperPressed() {
+    snoozeTextField_->setText(QString::number(snoozeStepper_->value()));
+}
 
 }  // namespace pendra

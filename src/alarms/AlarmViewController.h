@@ -1,12 +1,36 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
+#include <memory>
+
+#include "alarms/Alarm.h"
+#include "alarms/AlarmStore.h"
 #include "common/NotificationReceiver.h"
 #include "common/Panel.h"
 
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QTimeEdit;
+class QToolButton;
+
 namespace pendra {
 
+class Ringer;
+class Stepper;
 class UserNotificationCenter;
 
+// The alarms panel: the user's alarms as rows of a one-column list, each row
+// static (30 high) or, one at a time, editable (60 high); the alarms file; the
+// alarms' notifications; ringing, snooze and dismissal.
+//
+// Between any two user actions the center's pending alarm notifications are
+// exactly those of the enabled alarms under their current rows (a snoozed one
+// by its snooze; a new alarm whose editor is open has none).
 class AlarmViewController : public Panel, public NotificationReceiver {
     Q_OBJECT
 public:
@@ -23,8 +47,120 @@ public:
     void notificationDidDismissAlert(UserNotificationCenter& center,
                                      const UserNotificationPtr& n) override;
 
+    // Actions.
+    void newAlarmButtonClicked();
+    void clearAlarms();
+    void editBtnPressed(int row);
+    void doneBtnPressed();
+    void cancelBtnPressed();
+    void deleteBtnPressed();
+    void toggleAlarm(int row, bool on);
+    void stopSnooze(int row);
+    void controlTextDidChange();
+    void snoozeStepperPressed();
+
+    // Rows and their notifications.
+    QWidget* makeStatic(int row);
+    QWidget* makeEditable(int row);
+    void newAlarmView(int row);
+    void updateAlarmViewsFromAlarms();
+    QList<UserNotificationPtr> createNotification(int row, bool isPlaceholder);
+    void updateAlarmNotificationsFromAlarms();
+    UserNotificationPtr getNotificationFrom(const QString& identifier);
+    int insertAlarm(const Alarm& alarm);
+    void reorderAlarms();
+
+    // The store.
+    void getAlarmsFromJSON();
+    void createAlarmsFile();
+    void writeJSONFromAlarms();
+
+    // The table's data source.
+    int numberOfRows() const;
+    QWidget* viewForRow(int row) const;
+    int heightOfRow(int row) const;
+
+    const QList<Alarm>& alarms() const { return alarms_; }
+    const QList<QList<UserNotificationPtr>>& alarmNotifications() const {
+        return alarmNotifications_;
+    }
+    int currentlyBeingEdited() const { return currentlyBeingEdited_; }
+    bool do24HourTime() const { return do24HourTime_; }
+    // The notification that stands for a row now: its snooze while snoozed,
+    // else today's element of its list.
+    UserNotificationPtr currentNotification(int row) const;
+    bool isRinging() const;
+    AlarmStore& store() { return store_; }
+
+    // The editing controls, for tests that drive them.
+    QTimeEdit* alarmTimeDatePicker() const { return alarmTimeDatePicker_; }
+    QLineEdit* alarmLabelTextField() const { return alarmLabelTextField_; }
+    QComboBox* ringtonePopUpBtn() const { return ringtonePopUpBtn_; }
+    QLineEdit* snoozeTextField() const { return snoozeTextField_; }
+    Stepper* snoozeStepper() const { return snoozeStepper_; }
+    QCheckBox* repeatBox(int weekdayIndex) const { return repeat_[size_t(weekdayIndex)]; }
+    QPushButton* doneBtn() const { return doneBtn_; }
+    QPushButton* deleteBtn() const { return deleteBtn_; }
+    QToolButton* cancelBtn() const { return cancelBtn_; }
+    QPushButton* newAlarmBtn() const { return newAlarmBtn_; }
+    QPushButton* clearBtn() const { return clearBtn_; }
+
 private:
+    struct Snooze {
+        UserNotificationPtr notification;
+        int slot = 0;
+    };
+
+    void reloadData();
+    void setView(int row, QWidget* view);
+    void retire(QWidget* view);
+    std::optional<int> rowOf(const UserNotificationPtr& n) const;
+    void silence();
+    void silenceIfRinging(quint64 id);
+    void withdrawPending(int row);
+    void reconcile();
+    void beginAction();
+    Alarm committedAlarm() const;
+    void beginBatch();
+    void endBatch();
+
     UserNotificationCenter& notificationCenter;
+    AlarmStore store_;
+    std::unique_ptr<Ringer> ringer_;
+
+    bool do24HourTime_ = false;
+    QList<Alarm> alarms_;
+    QList<QWidget*> alarmViews_;
+    QList<QList<UserNotificationPtr>> alarmNotifications_;
+    // Parallel to alarms_: an identity per alarm for this run, so callbacks
+    // find their alarm after its row has moved.
+    QList<quint64> alarmIds_;
+    quint64 nextId_ = 1;
+    QHash<quint64, Snooze> snoozes_;
+    quint64 newAlarmOpenId_ = 0;
+    quint64 ringingId_ = 0;
+    UserNotificationPtr ringingNotification_;
+    int currentlyBeingEdited_ = -1;
+    int batchDepth_ = 0;
+    bool writePending_ = false;
+
+    QScrollArea* tableView_;
+    QWidget* tableContent_;
+    QWidget* editorHolder_;
+    QPushButton* newAlarmBtn_;
+    QPushButton* clearBtn_;
+
+    QTimeEdit* alarmTimeDatePicker_;
+    QCheckBox* fakeActivationBtn_;
+    QLineEdit* alarmLabelTextField_;
+    QComboBox* ringtonePopUpBtn_;
+    QLineEdit* snoozeTextField_;
+    Stepper* snoozeStepper_;
+    QLabel* snoozeLbl_;
+    QPushButton* doneBtn_;
+    QPushButton* deleteBtn_;
+    QToolButton* cancelBtn_;
+    std::array<QCheckBox*, 7> repeat_{};
 };
 
 }  // namespace pendra
