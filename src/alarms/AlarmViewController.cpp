@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
@@ -199,12 +200,34 @@ int AlarmViewController::heightOfRow(int row) const {
     return row == currentlyBeingEdited_ ? kEditableHeight : kStaticHeight;
 }
 
+namespace {
+
+// A row's controls find their row when clicked, not when built, since an
+// insertion moves the rows below it; their names follow along.
+void renumber(QWidget* view, int row) {
+    static const QRegularExpression numbered(QStringLiteral("^(alarm[A-Za-z]+)-\\d+$"));
+    const QString suffix = QStringLiteral("-") + QString::number(row);
+    auto rename = [&](QObject* o) {
+        const QRegularExpressionMatch m = numbered.match(o->objectName());
+        if (m.hasMatch()) {
+            o->setObjectName(m.captured(1) + suffix);
+        }
+    };
+    rename(view);
+    for (QObject* child : view->children()) {
+        rename(child);
+    }
+}
+
+}  // namespace
+
 void AlarmViewController::reloadData() {
     int y = 0;
     for (int r = 0; r < alarmViews_.size(); ++r) {
         QWidget* view = alarmViews_[r];
         const int h = heightOfRow(r);
         if (view != nullptr) {
+            renumber(view, r);
             if (view->parentWidget() != tableContent_) {
                 view->setParent(tableContent_);
             }
@@ -240,6 +263,13 @@ void AlarmViewController::retire(QWidget* view) {
     view->deleteLater();
 }
 
+void AlarmViewController::closeEditor() {
+    const int row = currentlyBeingEdited_;
+    if (row > -1) {
+        setView(row, makeStatic(row));
+    }
+}
+
 void AlarmViewController::setView(int row, QWidget* view) {
     QWidget* old = alarmViews_[row];
     alarmViews_[row] = view;
@@ -251,7 +281,11 @@ void AlarmViewController::setView(int row, QWidget* view) {
 // --- Rows ------------------------------------------------------------------
 
 QWidget* AlarmViewController::makeStatic(int row) {
-    currentlyBeingEdited_ = -1;
+    // Only the edited row's own rebuild ends the edit: a snooze or dismissal
+    // of another row leaves the editor open and consistent.
+    if (currentlyBeingEdited_ == row) {
+        currentlyBeingEdited_ = -1;
+    }
     writeJSONFromAlarms();
     const Alarm& alarm = alarms_[row];
     const quint64 id = alarmIds_[row];
@@ -268,19 +302,22 @@ QWidget* AlarmViewController::makeStatic(int row) {
         auto* stop = new QPushButton(QStringLiteral("Stop"), view);
         stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
         stop->setGeometry(rowFrame(kStaticHeight, 325, -1, 40, 32));
-        connect(stop, &QPushButton::clicked, this, [this, row] { stopSnooze(row); });
+        connect(stop, &QPushButton::clicked, this,
+                [this, view] { stopSnooze(int(alarmViews_.indexOf(view))); });
     }
     auto* edit = new QPushButton(QStringLiteral("Edit"), view);
     edit->setObjectName(QStringLiteral("alarmEdit-%1").arg(row));
     edit->setGeometry(rowFrame(kStaticHeight, 376, -1, 46, 32));
-    connect(edit, &QPushButton::clicked, this, [this, row] { editBtnPressed(row); });
+    connect(edit, &QPushButton::clicked, this,
+            [this, view] { editBtnPressed(int(alarmViews_.indexOf(view))); });
 
     auto* enabled = new QCheckBox(view);
     enabled->setObjectName(QStringLiteral("alarmEnabled-%1").arg(row));
     enabled->setGeometry(rowFrame(kStaticHeight, 424, 6, 18, 18));
     enabled->setChecked(alarm.enabled);
     enabled->setAccessibleName(QStringLiteral("Enabled"));
-    connect(enabled, &QCheckBox::toggled, this, [this, row](bool on) { toggleAlarm(row, on); });
+    connect(enabled, &QCheckBox::toggled, this,
+            [this, view](bool on) { toggleAlarm(int(alarmViews_.indexOf(view)), on); });
 
     auto* time = plainLabel(view, alarmTimeText(alarm.hour, alarm.minute, do24HourTime_),
                             QStringLiteral("alarmTime-%1").arg(row));
@@ -424,7 +461,7 @@ QWidget* AlarmViewController::makeEditable(int row) {
 
 void AlarmViewController::newAlarmView(int row) {
     if (currentlyBeingEdited_ > -1) {
-        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+        closeEditor();
     }
     alarmViews_.insert(row, nullptr);
     alarmViews_[row] = makeEditable(row);
@@ -784,7 +821,7 @@ int AlarmViewController::insertAlarm(const Alarm& alarm) {
 void AlarmViewController::newAlarmButtonClicked() {
     beginAction();
     if (currentlyBeingEdited_ > -1) {
-        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+        closeEditor();
     }
     const int row = insertAlarm(Alarm(getRingtones(ringer_->folder())));
     newAlarmOpenId_ = alarmIds_[row];
@@ -801,7 +838,7 @@ void AlarmViewController::editBtnPressed(int row) {
     }
     beginAction();
     if (currentlyBeingEdited_ > -1 && currentlyBeingEdited_ != row) {
-        setView(currentlyBeingEdited_, makeStatic(currentlyBeingEdited_));
+        closeEditor();
     }
     setView(row, makeEditable(row));
     reloadData();

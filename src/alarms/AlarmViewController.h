@@ -113,6 +113,8 @@ private:
 
     void reloadData();
     void setView(int row, QWidget* view);
+    // The row being edited, if any, back in static form.
+    void closeEditor();
     void retire(QWidget* view);
     std::optional<int> rowOf(const UserNotificationPtr& n) const;
     void silence();

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+#include "support/QtPrinters.h"
+
 namespace pendra::test {
 
 // Points HOME and the XDG folders at `dir` (before QApplication exists).

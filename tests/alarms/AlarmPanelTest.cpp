@@ -1,0 +1,750 @@
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <map>
+
+#include "alarms/AlarmRules.h"
+#include "alarms/AlarmViewController.h"
+#include "common/Stepper.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+#include "support/RecordingPresenter.h"
+#include "support/StdoutCapture.h"
+#include "support/TestEnvironment.h"
+
+namespace pendra {
+namespace {
+
+// Hands the center's callbacks to the panel as the application does: only the
+// action button's activation reaches it.
+class Router : public UserNotificationCenterDelegate {
+public:
+    AlarmViewController* panel = nullptr;
+    void userNotificationCenterDidDeliver(UserNotificationCenter& c,
+                                          const UserNotificationPtr& n) override {
+        panel->notificationDidDeliver(c, n);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter& c,
+                                           const UserNotificationPtr& n) override {
+        if (n->activationType == ActivationType::ActionButtonClicked) {
+            panel->notificationDidActivate(c, n);
+        }
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter& c,
+                                               const UserNotificationPtr& n) override {
+        panel->notificationDidDismissAlert(c, n);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
+};
+
+QJsonObject alarmJson(int h, int m, const QString& label, std::array<bool, 7> days = {},
+                      bool enabled = true, const QString& ringtone = "None", int snooze = 9) {
+    QJsonArray d;
+    for (bool b : days) {
+        d.append(b);
+    }
+    return QJsonObject{{"hour", h},        {"minute", m},        {"ringtone", ringtone},
+                       {"snooze", snooze}, {"isSnoozed", false}, {"label", label},
+                       {"repeatDays", d},  {"enabled", enabled}};
+}
+
+UserNotificationPtr withId(const QString& id) {
+    auto n = makeNotification();
+    n->identifier = id;
+    n->title = "Pendra";
+    return n;
+}
+
+constexpr std::array<bool, 7> kWeekdays = {false, true, true, true, true, true, false};
+
+class AlarmPanel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        ASSERT_TRUE(share.isValid());
+        QDir().mkpath(share.path() + "/ringtones");
+        for (const char* name : {"Radar", "Bells", "Chimes"}) {
+            QFile f(share.path() + "/ringtones/" + name + ".m4r");
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("not a sound");
+        }
+        Paths::setShareDirForTesting(share.path());
+        QDir(Paths::dataDir()).removeRecursively();
+        test::clearUserDefaults();
+        // Monday 2026-12-07, 06:00:00.
+        setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
+    }
+    void TearDown() override {
+        panel.reset();
+        center.reset();
+        Paths::setShareDirForTesting({});
+        Clock::setNowForTesting({});
+        qunsetenv("TZ");
+        tzset();
+    }
+    void setNow(const QDateTime& t) {
+        now = t;
+        Clock::setNowForTesting([this] { return now; });
+    }
+    void plant(const QJsonArray& alarms) {
+        QDir().mkpath(Paths::dataDir());
+        QFile f(Paths::dataDir() + "alarms.json");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QJsonDocument(alarms).toJson());
+    }
+    void launch() {
+        auto p = std::make_unique<test::RecordingPresenter>();
+        presenter = p.get();
+        center = std::make_unique<UserNotificationCenter>(std::move(p));
+        panel = std::make_unique<AlarmViewController>(*center);
+        router.panel = panel.get();
+        center->setDelegate(&router);
+        panel->viewDidLoad();
+        panel->show();
+        panel->viewDidAppear();
+        settle();
+    }
+    void settle() {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QJsonArray file() const {
+        QFile f(Paths::dataDir() + "alarms.json");
+        return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).array()
+                                           : QJsonArray();
+    }
+    template <typename T>
+    T* control(const QString& name) const {
+        T* w = panel->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    void click(QAbstractButton* b) {
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
+        settle();
+    }
+    void click(const QString& name) { click(control<QAbstractButton>(name)); }
+    QString text(const QString& name) const {
+        auto* l = control<QLabel>(name);
+        return l ? l->text() : QString();
+    }
+    std::map<QString, QDateTime> pending() const {
+        std::map<QString, QDateTime> out;
+        for (const auto& n : center->scheduledNotifications()) {
+            out[n->identifier] = n->deliveryDate.value_or(QDateTime());
+        }
+        return out;
+    }
+    UserNotificationPtr pendingNotification(const QString& id) const {
+        for (const auto& n : center->scheduledNotifications()) {
+            if (n->identifier == id) {
+                return n;
+            }
+        }
+        return nullptr;
+    }
+    // Moves the clock to `t` and lets the center deliver what has come due.
+    void advanceTo(const QDateTime& t) {
+        setNow(t);
+        center->deliverDueNotifications();
+        settle();
+    }
+    UserNotificationPtr lastPresented() const {
+        return presenter->presented.isEmpty() ? nullptr : presenter->presented.last();
+    }
+    void setTime(int h, int m) { panel->alarmTimeDatePicker()->setTime(QTime(h, m)); }
+    void typeInto(QLineEdit* field, const QString& s) {
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, s);
+    }
+
+    QTemporaryDir share;
+    QDateTime now;
+    test::RecordingPresenter* presenter = nullptr;
+    std::unique_ptr<UserNotificationCenter> center;
+    std::unique_ptr<AlarmViewController> panel;
+    Router router;
+};
+
+TEST_F(AlarmPanel, LoadsTheFileShowsStaticRowsAndSchedulesEveryEnabledAlarm) {
+    plant({alarmJson(7, 5, "<b>Work</b>", kWeekdays), alarmJson(19, 30, "Cat", {}, false),
+           alarmJson(6, 30, "Run")});
+    launch();
+    ASSERT_EQ(panel->numberOfRows(), 3);
+    EXPECT_EQ(panel->alarms()[0].label, "<b>Work</b>") << "file order until a reordering";
+    EXPECT_EQ(text("alarmTime-0"), "7:05am");
+    EXPECT_EQ(text("alarmTime-1"), "7:30pm");
+    EXPECT_EQ(control<QLabel>("alarmLabel-0")->textFormat(), Qt::PlainText);
+    EXPECT_EQ(text("alarmRingtone-2"), "None");
+    EXPECT_EQ(text("alarmSnooze-2"), "Snooze: 9 mins");
+    EXPECT_TRUE(control<QCheckBox>("alarmEnabled-0")->isChecked());
+    EXPECT_FALSE(control<QCheckBox>("alarmEnabled-1")->isChecked());
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(panel->heightOfRow(r), 30);
+        EXPECT_EQ(panel->viewForRow(r)->height(), 30);
+    }
+    const auto p = pending();
+    std::map<QString, QDateTime> expected{
+        {"alarm-0-1", QDateTime(QDate(2026, 12, 7), QTime(7, 5))},
+        {"alarm-0-2", QDateTime(QDate(2026, 12, 8), QTime(7, 5))},
+        {"alarm-0-3", QDateTime(QDate(2026, 12, 9), QTime(7, 5))},
+        {"alarm-0-4", QDateTime(QDate(2026, 12, 10), QTime(7, 5))},
+        {"alarm-0-5", QDateTime(QDate(2026, 12, 11), QTime(7, 5))},
+        {"alarm-2-0", QDateTime(QDate(2026, 12, 7), QTime(6, 30))},
+    };
+    EXPECT_EQ(p, expected);
+    const auto n = pendingNotification("alarm-0-1");
+    EXPECT_EQ(n->title, "Pendra");
+    EXPECT_EQ(n->subtitle, "<b>Work</b>");
+    EXPECT_EQ(n->actionButtonTitle, "Snooze");
+    EXPECT_EQ(n->otherButtonTitle, "Dismiss");
+    EXPECT_EQ(n->deliveryRepeatIntervalDays, 7);
+    EXPECT_EQ(pendingNotification("alarm-2-0")->deliveryRepeatIntervalDays, 0);
+    // A disabled alarm's notifications exist but carry no date.
+    ASSERT_EQ(panel->alarmNotifications()[1].size(), 1);
+    EXPECT_FALSE(panel->alarmNotifications()[1][0]->deliveryDate);
+
+    // The 24-hour preference is read again on every appearance.
+    UserDefaults::standard().setBool("com.Zentho.Do24HourTime", true);
+    panel->viewDidAppear();
+    settle();
+    EXPECT_EQ(text("alarmTime-0"), "07:05");
+    EXPECT_EQ(text("alarmTime-1"), "19:30");
+}
+
+TEST_F(AlarmPanel, NewAlarmOpensSortedAndIsScheduledOnlyWhenItsEditorCloses) {
+    plant({alarmJson(6, 0, "six"), alarmJson(7, 0, "seven"), alarmJson(8, 0, "eight")});
+    launch();
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 40)));  // the new alarm gets 07:00
+    click(panel->newAlarmBtn());
+    ASSERT_EQ(panel->numberOfRows(), 4);
+    EXPECT_EQ(panel->currentlyBeingEdited(), 2) << "after the existing 07:00";
+    EXPECT_EQ(panel->heightOfRow(2), 60);
+    EXPECT_EQ(panel->alarms()[2].ringtone, "Radar");
+    EXPECT_EQ(panel->alarmTimeDatePicker()->time(), QTime(7, 0));
+    EXPECT_EQ(panel->ringtonePopUpBtn()->itemText(0), "None");
+    QStringList items;
+    for (int i = 0; i < panel->ringtonePopUpBtn()->count(); ++i) {
+        items << panel->ringtonePopUpBtn()->itemText(i);
+    }
+    EXPECT_EQ(items, (QStringList{"None", "Bells", "Chimes", "Radar"}));
+    EXPECT_EQ(panel->ringtonePopUpBtn()->currentText(), "Radar");
+    EXPECT_EQ(panel->alarmLabelTextField()->placeholderText(), "Alarm label");
+    // Nothing for the open editor; the row that moved down is rescheduled
+    // under its new row.
+    auto p = pending();
+    EXPECT_EQ(p.count("alarm-2-0"), 0u);
+    EXPECT_EQ(p.at("alarm-3-0"), QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    EXPECT_EQ(pendingNotification("alarm-3-0")->subtitle, "eight");
+    EXPECT_EQ(p.at("alarm-0-0"), QDateTime(QDate(2026, 12, 8), QTime(6, 0)))
+        << "06:00 has passed today: tomorrow";
+    EXPECT_EQ(p.size(), 3u);
+
+    click(panel->cancelBtn());
+    EXPECT_EQ(panel->currentlyBeingEdited(), -1);
+    ASSERT_EQ(panel->numberOfRows(), 4);
+    EXPECT_EQ(text("alarmLabel-2"), "Alarm");
+    EXPECT_EQ(pendingNotification("alarm-2-0")->deliveryDate,
+              QDateTime(QDate(2026, 12, 7), QTime(7, 0)))
+        << "closing the new alarm's editor with X schedules it";
+    EXPECT_EQ(file().size(), 4);
+}
+
+TEST_F(AlarmPanel, DoneCommitsTheControlsReordersAndReschedules) {
+    plant({alarmJson(6, 0, "six"), alarmJson(9, 0, "nine")});
+    launch();
+    click("alarmEdit-0");
+    EXPECT_EQ(panel->currentlyBeingEdited(), 0);
+    EXPECT_EQ(panel->alarmLabelTextField()->text(), "six");
+    setTime(10, 15);
+    typeInto(panel->alarmLabelTextField(), "");
+    typeInto(panel->snoozeTextField(), "1a2b3");
+    EXPECT_EQ(panel->snoozeTextField()->text(), "12");
+    EXPECT_EQ(panel->snoozeStepper()->value(), 12);
+    click(panel->repeatBox(6));
+    panel->ringtonePopUpBtn()->setCurrentText("Bells");
+    click(panel->doneBtn());
+
+    ASSERT_EQ(panel->numberOfRows(), 2);
+    EXPECT_EQ(panel->currentlyBeingEdited(), -1);
+    const Alarm& moved = panel->alarms()[1];
+    EXPECT_EQ(moved.hour, 10);
+    EXPECT_EQ(moved.minute, 15);
+    EXPECT_EQ(moved.label, "Alarm") << "an empty label commits as Alarm";
+    EXPECT_EQ(moved.snooze, 12);
+    EXPECT_EQ(moved.ringtone, "Bells");
+    EXPECT_TRUE(moved.repeatDays[6]);
+    EXPECT_EQ(panel->alarms()[0].label, "nine");
+    const auto p = pending();
+    std::map<QString, QDateTime> expected{
+        {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(9, 0))},
+        {"alarm-1-6", QDateTime(QDate(2026, 12, 12), QTime(10, 15))},
+    };
+    EXPECT_EQ(p, expected);
+    EXPECT_EQ(pendingNotification("alarm-0-0")->subtitle, "nine");
+    const QJsonArray f = file();
+    ASSERT_EQ(f.size(), 2);
+    EXPECT_EQ(f[1].toObject()["label"].toString(), "Alarm");
+    EXPECT_EQ(f[1].toObject()["snooze"].toInt(), 12);
+
+    // An emptied snooze field commits as 9; the stepper goes no further than its ends.
+    click("alarmEdit-1");
+    typeInto(panel->snoozeTextField(), "");
+    EXPECT_EQ(panel->snoozeStepper()->value(), 0);
+    click(panel->doneBtn());
+    EXPECT_EQ(panel->alarms()[1].snooze, 9);
+    click("alarmEdit-1");
+    panel->snoozeStepper()->setValue(99);
+    panel->snoozeStepper()->stepUp();
+    EXPECT_EQ(panel->snoozeTextField()->text(), "9") << "no step past 99: the field is untouched";
+    EXPECT_EQ(panel->snoozeStepper()->value(), 99);
+    panel->snoozeStepper()->stepDown();
+    EXPECT_EQ(panel->snoozeTextField()->text(), "98");
+    panel->snoozeStepper()->setValue(1);
+    panel->snoozeStepper()->stepDown();
+    EXPECT_EQ(panel->snoozeStepper()->value(), 1);
+}
+
+TEST_F(AlarmPanel, EditingOneRowClosesAnotherAndAnAppearanceDropsUnsavedChanges) {
+    plant({alarmJson(6, 0, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c"), alarmJson(9, 0, "d")});
+    launch();
+    click("alarmEdit-3");
+    typeInto(panel->alarmLabelTextField(), "changed");
+    click("alarmEdit-1");
+    EXPECT_EQ(panel->currentlyBeingEdited(), 1);
+    EXPECT_EQ(text("alarmLabel-3"), "d");
+    EXPECT_EQ(panel->alarmLabelTextField()->text(), "b");
+    EXPECT_EQ(panel->heightOfRow(1), 60);
+    EXPECT_EQ(panel->heightOfRow(3), 30);
+    typeInto(panel->alarmLabelTextField(), "lost");
+    panel->hide();
+    panel->show();
+    panel->viewDidAppear();
+    settle();
+    EXPECT_EQ(panel->currentlyBeingEdited(), -1);
+    EXPECT_EQ(text("alarmLabel-1"), "b");
+    // The editing controls survived their row.
+    click("alarmEdit-2");
+    EXPECT_EQ(panel->alarmLabelTextField()->text(), "c");
+    EXPECT_TRUE(panel->alarmLabelTextField()->isVisible());
+}
+
+TEST_F(AlarmPanel, TogglesAreWrittenAtOnceAndWithdrawEveryWeekday) {
+    plant({alarmJson(7, 0, "week", kWeekdays)});
+    launch();
+    EXPECT_EQ(pending().size(), 5u);
+    click("alarmEnabled-0");
+    EXPECT_TRUE(pending().empty());
+    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool()) << "written without a rebuild";
+    click("alarmEnabled-0");
+    EXPECT_EQ(pending().size(), 5u);
+    EXPECT_TRUE(file()[0].toObject()["enabled"].toBool());
+}
+
+TEST_F(AlarmPanel, RingSnoozeStopAndDismiss) {
+    plant({alarmJson(7, 0, "Wake", {}, true, "Radar", 9)});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0, 5)));
+    const UserNotificationPtr rung = lastPresented();
+    ASSERT_NE(rung, nullptr);
+    EXPECT_EQ(rung->identifier, "alarm-0-0");
+    EXPECT_TRUE(panel->isRinging());
+
+    // Snooze at 07:00:40 comes back at 07:09:40 under the same identifier.
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 40)));
+    test::StdoutCapture out;
+    presenter->activate(rung, ActivationType::ActionButtonClicked);
+    settle();
+    EXPECT_TRUE(out.text().contains("true\n"));
+    out.restore();
+    EXPECT_FALSE(panel->isRinging());
+    const auto p = pending();
+    ASSERT_EQ(p.size(), 1u);
+    EXPECT_EQ(p.at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40)));
+    EXPECT_TRUE(file()[0].toObject()["isSnoozed"].toBool());
+    EXPECT_EQ(text("alarmSnooze-0"), "10m left");
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 5, 10)));
+    panel->viewDidAppear();
+    settle();
+    EXPECT_EQ(text("alarmSnooze-0"), "5m left");
+    ASSERT_NE(panel->findChild<QPushButton*>("alarmStop-0"), nullptr);
+
+    // The snooze rings; a second snooze counts from its press.
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40)));
+    EXPECT_TRUE(panel->isRinging());
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 10, 5)));
+    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
+    settle();
+    EXPECT_EQ(pending().at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 19, 5)));
+
+    // Stop cancels it and switches the one-off alarm off.
+    click("alarmStop-0");
+    EXPECT_TRUE(pending().empty());
+    EXPECT_FALSE(panel->alarms()[0].enabled);
+    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
+    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
+    EXPECT_EQ(panel->findChild<QPushButton*>("alarmStop-0"), nullptr);
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 30)));
+    EXPECT_FALSE(panel->isRinging()) << "the cancelled snooze never arrives";
+
+    // On again, rung, dismissed: off, written.
+    click("alarmEnabled-0");
+    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 0)));
+    ASSERT_TRUE(panel->isRinging());
+    presenter->dismiss(lastPresented());
+    settle();
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
+    EXPECT_FALSE(file()[0].toObject()["isSnoozed"].toBool());
+    EXPECT_TRUE(pending().empty());
+
+    // A click on the body reaches no panel and changes nothing.
+    EXPECT_TRUE(center->deliveredNotifications().isEmpty());
+}
+
+TEST_F(AlarmPanel, RepeatingSnoozeRestoresItsWeeklyTimeAndSurvivesMidnightAndReordering) {
+    // Monday: a late alarm every day at 23:55, snooze 10.
+    std::array<bool, 7> all;
+    all.fill(true);
+    plant({alarmJson(23, 55, "Late", all, true, "None", 10), alarmJson(23, 58, "Other")});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(23, 55)));
+    const UserNotificationPtr rung = lastPresented();
+    ASSERT_NE(rung, nullptr);
+    EXPECT_EQ(rung->identifier, "alarm-0-1");
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(23, 56)));
+    presenter->activate(rung, ActivationType::ActionButtonClicked);
+    settle();
+    EXPECT_EQ(pending().at("alarm-0-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
+    EXPECT_EQ(pending().at("alarm-0-2"), QDateTime(QDate(2026, 12, 8), QTime(23, 55)));
+
+    // A reordering moves the snoozed alarm to row 1: the snooze goes with it.
+    click("alarmEdit-1");
+    setTime(22, 0);
+    click(panel->doneBtn());
+    ASSERT_EQ(panel->alarms()[1].label, "Late");
+    EXPECT_TRUE(panel->alarms()[1].isSnoozed);
+    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
+    EXPECT_EQ(pendingNotification("alarm-1-1")->subtitle, "Late");
+    EXPECT_EQ(pending().count("alarm-0-1"), 0u);
+
+    // Past midnight, Stop still cancels that very snooze and brings Monday's
+    // own time back, a week on.
+    setNow(QDateTime(QDate(2026, 12, 8), QTime(0, 2)));
+    click("alarmStop-1");
+    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 14), QTime(23, 55)));
+    EXPECT_TRUE(panel->alarms()[1].enabled);
+    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(0, 10)));
+    EXPECT_FALSE(panel->isRinging());
+
+    // Snoozed again on Tuesday and dismissed when it rings: weekly time back.
+    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(23, 55)));
+    ASSERT_TRUE(panel->isRinging());
+    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
+    settle();
+    advanceTo(QDateTime(QDate(2026, 12, 9), QTime(0, 5)));
+    ASSERT_TRUE(panel->isRinging());
+    EXPECT_EQ(pending().at("alarm-1-2"), QDateTime(QDate(2026, 12, 15), QTime(23, 55)));
+    presenter->dismiss(lastPresented());
+    settle();
+    EXPECT_TRUE(panel->alarms()[1].enabled) << "a repeating alarm stays on";
+    EXPECT_FALSE(panel->alarms()[1].isSnoozed);
+    EXPECT_EQ(pending().at("alarm-1-2"), QDateTime(QDate(2026, 12, 15), QTime(23, 55)));
+}
+
+TEST_F(AlarmPanel, DeleteAndClearLeaveNothingToRingAndSpareTheTimer) {
+    plant({alarmJson(6, 30, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c")});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(6, 30)));
+    ASSERT_TRUE(panel->isRinging());
+    // Deleting the ringing alarm silences it and takes its alert away.
+    click("alarmEdit-0");
+    click(panel->deleteBtn());
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_TRUE(presenter->withdrawn.contains("alarm-0-0"));
+    ASSERT_EQ(panel->numberOfRows(), 2);
+    std::map<QString, QDateTime> expected{
+        {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))},
+        {"alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(8, 0))},
+    };
+    EXPECT_EQ(pending(), expected);
+    EXPECT_EQ(pendingNotification("alarm-0-0")->subtitle, "b");
+    EXPECT_EQ(file().size(), 2);
+
+    auto timer = withId("timer-1");
+    center->deliverNotification(timer);
+    click(panel->clearBtn());
+    EXPECT_EQ(panel->numberOfRows(), 0);
+    EXPECT_TRUE(pending().empty());
+    EXPECT_EQ(file().size(), 0);
+    ASSERT_EQ(center->deliveredNotifications().size(), 1);
+    EXPECT_EQ(center->deliveredNotifications()[0]->identifier, "timer-1");
+    // Clearing an empty list writes an empty list.
+    QFile::remove(Paths::dataDir() + "alarms.json");
+    click(panel->clearBtn());
+    EXPECT_TRUE(QFile::exists(Paths::dataDir() + "alarms.json"));
+}
+
+TEST_F(AlarmPanel, CallbacksForGoneAlarmsOrOtherKindsChangeNothing) {
+    plant({alarmJson(7, 0, "a")});
+    launch();
+    const auto before = pending();
+    test::StdoutCapture out;
+    auto stray = withId("alarm-5-0");
+    panel->notificationDidDeliver(*center, stray);
+    panel->notificationDidDeliver(*center, withId("timer-0"));
+    panel->notificationDidDeliver(*center, withId("alarms-0-0"));
+    panel->notificationDidDeliver(*center, withId("alarm"));
+    stray->activationType = ActivationType::ActionButtonClicked;
+    panel->notificationDidActivate(*center, stray);
+    panel->notificationDidDismissAlert(*center, stray);
+    settle();
+    EXPECT_TRUE(out.text().contains("Ignored alarm-5-0")) << out.text().toStdString();
+    out.restore();
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_EQ(pending(), before);
+    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
+    EXPECT_TRUE(panel->alarms()[0].enabled);
+}
+
+TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
+    plant({alarmJson(7, 0, "a", {}, true, "Radar")});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
+    ASSERT_TRUE(panel->isRinging());
+    click("alarmEdit-0");
+    typeInto(panel->alarmLabelTextField(), "unsaved");
+    presenter->dismiss(lastPresented());
+    settle();
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_EQ(panel->currentlyBeingEdited(), 0);
+    EXPECT_EQ(panel->alarmLabelTextField()->text(), "unsaved");
+    click(panel->doneBtn());
+    EXPECT_EQ(panel->alarms()[0].label, "unsaved");
+    EXPECT_TRUE(panel->alarms()[0].enabled);
+}
+
+// The center's pending alarm notifications, as the alarms say they must be.
+std::map<QString, QDateTime> expectedPending(
+    const QList<Alarm>& alarms, int openNewRow, const QDateTime& now,
+    const std::map<QString, std::pair<int, QDateTime>>& snoozes) {
+    std::map<QString, QDateTime> out;
+    for (int r = 0; r < alarms.size(); ++r) {
+        const Alarm& a = alarms[r];
+        if (!a.enabled || r == openNewRow) {
+            continue;
+        }
+        if (!a.isRepeating()) {
+            out[alarmIdentifier(r, 0)] = alarmDeliveryDate(a, oneOffTargetDay(a, now));
+        } else {
+            for (int i = 0; i < 7; ++i) {
+                if (a.repeatDays[size_t(i)]) {
+                    out[alarmIdentifier(r, i)] = alarmDeliveryDate(a, repeatTargetDay(a, i, now));
+                }
+            }
+        }
+        const auto s = snoozes.find(a.label);
+        if (s != snoozes.end()) {
+            out[alarmIdentifier(r, s->second.first)] = s->second.second;
+        }
+    }
+    return out;
+}
+
+TEST_F(AlarmPanel, PendingNotificationsMatchTheAlarmsAfterEveryActionOfALongRandomSequence) {
+    // New alarms ring "None" here: the sequence is about what is scheduled.
+    QDir(share.path() + "/ringtones").removeRecursively();
+    launch();
+    const quint32 seed = qEnvironmentVariableIsSet("PENDRA_TEST_SEED")
+                             ? quint32(qEnvironmentVariableIntValue("PENDRA_TEST_SEED"))
+                             : 20261207u;
+    QRandomGenerator rng(seed);
+    int labelCounter = 0;
+    int openNewRow = -1;  // the row of a new alarm whose editor is open
+    // label -> (slot, snooze end)
+    std::map<QString, std::pair<int, QDateTime>> snoozes;
+    auto rowOfLabel = [&](const QString& label) {
+        for (int r = 0; r < panel->alarms().size(); ++r) {
+            if (panel->alarms()[r].label == label) {
+                return r;
+            }
+        }
+        return -1;
+    };
+    auto randomDays = [&] {
+        std::array<bool, 7> d{};
+        if (rng.bounded(2) == 0) {
+            for (bool& b : d) {
+                b = rng.bounded(3) == 0;
+            }
+        }
+        return d;
+    };
+    auto fillEditor = [&] {
+        setTime(int(rng.bounded(24)), int(rng.bounded(4)) * 15);
+        const std::array<bool, 7> d = randomDays();
+        for (int i = 0; i < 7; ++i) {
+            panel->repeatBox(i)->setChecked(d[size_t(i)]);
+        }
+        typeInto(panel->alarmLabelTextField(), QString("alarm %1").arg(++labelCounter));
+    };
+    QStringList log;
+    for (int step = 0; step < 400; ++step) {
+        const int rows = panel->numberOfRows();
+        const int editing = panel->currentlyBeingEdited();
+        const int choice = int(rng.bounded(100));
+        if (choice < 15) {
+            log << "new";
+            click(panel->newAlarmBtn());
+            openNewRow = panel->currentlyBeingEdited();
+            // Its default label repeats; give it its own at once.
+            typeInto(panel->alarmLabelTextField(), QString("alarm %1").arg(++labelCounter));
+        } else if (choice < 30 && editing >= 0) {
+            const QString old = panel->alarms()[editing].label;
+            fillEditor();
+            log << "done";
+            click(panel->doneBtn());
+            snoozes.erase(old);
+            openNewRow = -1;
+        } else if (choice < 36 && editing >= 0) {
+            log << "cancel";
+            click(panel->cancelBtn());
+            openNewRow = -1;
+        } else if (choice < 42 && editing >= 0) {
+            snoozes.erase(panel->alarms()[editing].label);
+            log << "delete";
+            click(panel->deleteBtn());
+            openNewRow = -1;
+        } else if (choice < 55 && rows > 0) {
+            const int r = int(rng.bounded(rows));
+            if (r == editing) {
+                continue;
+            }
+            log << QString("edit %1").arg(r);
+            click(QString("alarmEdit-%1").arg(r));
+            openNewRow = -1;
+        } else if (choice < 68 && rows > 0) {
+            const int r = int(rng.bounded(rows));
+            if (r == editing) {
+                continue;
+            }
+            if (panel->alarms()[r].enabled) {
+                snoozes.erase(panel->alarms()[r].label);
+            }
+            log << QString("toggle %1").arg(r);
+            click(QString("alarmEnabled-%1").arg(r));
+        } else if (choice < 80 && rows > 0) {
+            // The user answers "Snooze" on a pending alarm's alert.
+            const int r = int(rng.bounded(rows));
+            const UserNotificationPtr n = panel->currentNotification(r);
+            // The model tells alarms apart by label; new ones share "Alarm".
+            if (r == editing || !panel->alarms()[r].enabled || !n || !n->deliveryDate ||
+                openNewRow == r || panel->alarms()[r].label == "Alarm") {
+                continue;
+            }
+            auto alert = makeNotification(*n);
+            center->deliverNotification(alert);
+            log << QString("snooze %1 (%2)").arg(r).arg(n->identifier);
+            presenter->activate(alert, ActivationType::ActionButtonClicked);
+            settle();
+            snoozes[panel->alarms()[rowOfLabel(n->subtitle)].label] = {
+                alarmSlotFromIdentifier(n->identifier).value(),
+                now.addSecs(panel->alarms()[rowOfLabel(n->subtitle)].snooze * 60)};
+        } else if (choice < 86 && rows > 0) {
+            const int r = int(rng.bounded(rows));
+            if (!panel->alarms()[r].isSnoozed || r == editing) {
+                continue;
+            }
+            log << QString("stop %1").arg(r);
+            snoozes.erase(panel->alarms()[r].label);
+            click(QString("alarmStop-%1").arg(r));
+        } else if (choice < 92 && rows > 0) {
+            const int r = int(rng.bounded(rows));
+            const UserNotificationPtr n = panel->currentNotification(r);
+            if (r == editing || !panel->alarms()[r].enabled || !n || openNewRow == r) {
+                continue;
+            }
+            auto alert = makeNotification(*n);
+            center->deliverNotification(alert);
+            log << QString("dismiss %1").arg(r);
+            snoozes.erase(panel->alarms()[r].label);
+            presenter->dismiss(alert);
+            settle();
+        } else if (choice < 96) {
+            log << "appear";
+            panel->viewDidAppear();
+            settle();
+            openNewRow = -1;
+        } else if (choice < 98) {
+            log << "clear";
+            click(panel->clearBtn());
+            snoozes.clear();
+            openNewRow = -1;
+        } else {
+            continue;
+        }
+        if (panel->currentlyBeingEdited() < 0) {
+            openNewRow = -1;
+        }
+        const auto expected = expectedPending(panel->alarms(), openNewRow, now, snoozes);
+        QStringList state;
+        for (const Alarm& a : panel->alarms()) {
+            state << QString("%1:%2 %3%4%5")
+                         .arg(a.hour)
+                         .arg(a.minute)
+                         .arg(a.label)
+                         .arg(a.enabled ? "" : " off")
+                         .arg(a.isSnoozed ? " snoozed" : "");
+        }
+        ASSERT_EQ(pending(), expected)
+            << "seed " << seed << " after: " << log.join(", ").toStdString() << "\n"
+            << state.join(" | ").toStdString();
+        ASSERT_EQ(panel->numberOfRows(), panel->alarms().size());
+        ASSERT_EQ(panel->alarmNotifications().size(), panel->alarms().size());
+        // The file holds the list after every action; a new alarm joins it
+        // when its editor closes.
+        if (openNewRow < 0) {
+            ASSERT_EQ(file().size(), panel->alarms().size()) << log.join(", ").toStdString();
+        } else {
+            ASSERT_GE(file().size(), panel->alarms().size() - 1) << log.join(", ").toStdString();
+        }
+        if (step % 50 == 49) {
+            // Time moves on between bursts of actions.
+            now = now.addSecs(3600 * 7 + 60 * 13);
+            center->deliverDueNotifications();
+            settle();
+            for (const auto& n : center->deliveredNotifications()) {
+                presenter->dismiss(n);
+            }
+            settle();
+            // Answered or rung snoozes are over.
+            std::erase_if(snoozes, [&](const auto& s) { return s.second.second <= now; });
+        }
+    }
+    EXPECT_GT(labelCounter, 20);
+}
+
+}  // namespace
+}  // namespace pendra
