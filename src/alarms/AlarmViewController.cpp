@@ -227,7 +227,9 @@ void AlarmViewController::reloadData() {
         QWidget* view = alarmViews_[r];
         const int h = heightOfRow(r);
         if (view != nullptr) {
-            renumber(view, r);
+            if (r != currentlyBeingEdited_) {
+                renumber(view, r);
+            }
             if (view->parentWidget() != tableContent_) {
                 view->setParent(tableContent_);
             }
