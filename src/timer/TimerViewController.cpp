@@ -1,16 +1,507 @@
 #include "timer/TimerViewController.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <chrono>
+
+#include "common/Geometry.h"
+#include "common/Ringtones.h"
+#include "common/Stepper.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/SerialQueue.h"
+#include "platform/TimerSource.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotificationCenter.h"
+
 namespace pendra {
 
+namespace {
+
+const QString kHoursKey = QStringLiteral("hour");
+const QString kMinutesKey = QStringLiteral("minute");
+const QString kSecondsKey = QStringLiteral("second");
+const QString kRingtoneKey = QStringLiteral("ringtone");
+const QString kCountdownKey = QStringLiteral("countdown");
+
+QRect frame(int x, int y, int w, int h) {
+    return flippedFrame(kPanelHeight, x, y, w, h);
+}
+
+}  // namespace
+
 TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget* parent)
-    : Panel(parent), notificationCenter(center) {}
+    : Panel(parent),
+      notificationCenter(center),
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+    setObjectName(QStringLiteral("timerPanel"));
+    setFixedSize(kPanelWidth, kPanelHeight);
+    auto caption = [this](const QString& name, int x) {
+        auto* l = new QLabel(this);
+        l->setObjectName(name);
+        l->setGeometry(frame(x, 133, 70, 17));
+        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return l;
+    };
+    hourLabel_ = caption(QStringLiteral("timerHoursCaption"), 90);
+    minuteLabel_ = caption(QStringLiteral("timerMinutesCaption"), 190);
+    secondLabel_ = caption(QStringLiteral("timerSecondsCaption"), 290);
+    auto field = [this](const QString& name, int x, const QString& accessible) {
+        auto* f = new QLineEdit(this);
+        f->setObjectName(name);
+        f->setGeometry(frame(x, 150, 70, 65));
+        f->setAccessibleName(accessible);
+        return f;
+    };
+    hourTextField_ = field(QStringLiteral("timerHours"), 90, QStringLiteral("Hours"));
+    minuteTextField_ = field(QStringLiteral("timerMinutes"), 190, QStringLiteral("Minutes"));
+    secondTextField_ = field(QStringLiteral("timerSeconds"), 290, QStringLiteral("Seconds"));
+    auto stepper = [this](const QString& name, int x, const QString& accessible) {
+        auto* s = new Stepper(this);
+        s->setObjectName(name);
+        s->setGeometry(frame(x, 150, 20, 65));
+        s->setAccessibleName(accessible);
+        return s;
+    };
+    hourStepper_ = stepper(QStringLiteral("timerHoursStepper"), 162, QStringLiteral("Hours"));
+    minuteStepper_ = stepper(QStringLiteral("timerMinutesStepper"), 262, QStringLiteral("Minutes"));
+    secondStepper_ = stepper(QStringLiteral("timerSecondsStepper"), 362, QStringLiteral("Seconds"));
+    ringtonesPopUpButton_ = new QComboBox(this);
+    ringtonesPopUpButton_->setObjectName(QStringLiteral("timerRingtone"));
+    ringtonesPopUpButton_->setAccessibleName(QStringLiteral("Ringtone"));
+    ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
 
-TimerViewController::~TimerViewController() = default;
+    startPauseResumeBtn_ = new QPushButton(QStringLiteral("Start"), this);
+    startPauseResumeBtn_->setObjectName(QStringLiteral("timerStart"));
+    startPauseResumeBtn_->setGeometry(frame(125, 50, 95, 32));
+    cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelBtn_->setObjectName(QStringLiteral("timerCancel"));
+    cancelBtn_->setGeometry(frame(230, 50, 95, 32));
+    connect(startPauseResumeBtn_, &QPushButton::clicked, this,
+            [this] { startPauseResumeBtnPressed(); });
+    connect(cancelBtn_, &QPushButton::clicked, this, [this] { cancelBtnPressed(); });
+    setTabOrder(hourTextField_, minuteTextField_);
+    setTabOrder(minuteTextField_, secondTextField_);
+    setTabOrder(secondTextField_, ringtonesPopUpButton_);
+    setTabOrder(ringtonesPopUpButton_, startPauseResumeBtn_);
+    setTabOrder(startPauseResumeBtn_, cancelBtn_);
 
-void TimerViewController::viewDidLoad() {}
-void TimerViewController::viewDidAppear() {}
-void TimerViewController::notificationDidDeliver(UserNotificationCenter&, const UserNotificationPtr&) {}
-void TimerViewController::notificationDidActivate(UserNotificationCenter&, const UserNotificationPtr&) {}
-void TimerViewController::notificationDidDismissAlert(UserNotificationCenter&, const UserNotificationPtr&) {}
+    // Return starts, pauses and resumes from anywhere in the panel.
+    for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { startPauseResumeBtnPressed(); });
+    }
+}
+
+TimerViewController::~TimerViewController() {
+    // The source's handler reaches into this panel: stop it first.
+    actualTimer_.reset();
+    queue_.reset();
+}
+
+void TimerViewController::viewDidLoad() {
+    UserDefaults& defaults = UserDefaults::standard();
+    // Stored values outside the fields' ranges would show as digits the
+    // fields cannot hold; they are brought inside.
+    hours_ = std::clamp<qint64>(defaults.integerForKey(kHoursKey), 0, 23);
+    minutes_ = std::clamp<qint64>(defaults.integerForKey(kMinutesKey), 0, 59);
+    seconds_ = std::clamp<qint64>(defaults.integerForKey(kSecondsKey), 0, 59);
+    ringtone_ = defaults.stringForKey(kRingtoneKey).value_or(QStringLiteral("None"));
+    {
+        std::lock_guard lock(mutex_);
+        timer_ = Timer(hours_, minutes_, seconds_, ringtone_);
+    }
+    cancelBtn_->setEnabled(false);
+
+    hourLabel_->setText(QStringLiteral("hours"));
+    minuteLabel_->setText(QStringLiteral("minutes"));
+    secondLabel_->setText(QStringLiteral("seconds"));
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        // 50 points of the design; DejaVu's digits are wider than the
+        // design's font, so two of them fit the 70-point field at 46 px.
+        QFont font = f->font();
+        font.setPixelSize(46);
+        f->setFont(font);
+        f->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        connect(f, &QLineEdit::textEdited, this, [this] { controlTextDidChange(); });
+        connect(f, &QLineEdit::editingFinished, this, [this] { controlTextDidEndEditing(); });
+    }
+    hourStepper_->setRange(0, 23);
+    minuteStepper_->setRange(0, 59);
+    secondStepper_->setRange(0, 59);
+    connect(hourStepper_, &Stepper::valueChanged, this, [this] { hourStepperPressed(); });
+    connect(minuteStepper_, &Stepper::valueChanged, this, [this] { minuteStepperPressed(); });
+    connect(secondStepper_, &Stepper::valueChanged, this, [this] { secondStepperPressed(); });
+
+    QStringList names = getRingtones(ringer_->folder());
+    names.sort(Qt::CaseSensitive);
+    ringtonesPopUpButton_->clear();
+    ringtonesPopUpButton_->addItem(QStringLiteral("None"));
+    for (const QString& n : names) {
+        if (n != QLatin1String("None")) {
+            ringtonesPopUpButton_->addItem(n);
+        }
+    }
+    ringtonesPopUpButton_->setCurrentIndex(ringtonesPopUpButton_->findText(ringtone_));
+    const QSize hint = ringtonesPopUpButton_->sizeHint();
+    const int width = std::max(hint.width(), 70);
+    ringtonesPopUpButton_->setGeometry(kPanelWidth / 2 - width / 2, frame(0, 100, 0, 26).y(), width,
+                                       26);
+    connect(ringtonesPopUpButton_, &QComboBox::activated, this, [this] { ringtoneSelected(); });
+    makeEditable();
+}
+
+void TimerViewController::viewDidAppear() {
+    updateTextFields();
+}
+
+void TimerViewController::mousePressEvent(QMouseEvent* event) {
+    // A click on the panel's background ends the editing of a field.
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        if (f->hasFocus()) {
+            f->clearFocus();
+        }
+    }
+    event->accept();
+}
+
+// --- Settings ------------------------------------------------------------------
+
+void TimerViewController::hourStepperPressed() {
+    hours_ = hourStepper_->value();
+    hourTextField_->setText(twoDigits(hours_));
+    UserDefaults::standard().setInteger(kHoursKey, hours_);
+}
+
+void TimerViewController::minuteStepperPressed() {
+    minutes_ = minuteStepper_->value();
+    minuteTextField_->setText(twoDigits(minutes_));
+    UserDefaults::standard().setInteger(kMinutesKey, minutes_);
+}
+
+void TimerViewController::secondStepperPressed() {
+    seconds_ = secondStepper_->value();
+    secondTextField_->setText(twoDigits(seconds_));
+    UserDefaults::standard().setInteger(kSecondsKey, seconds_);
+}
+
+void TimerViewController::ringtoneSelected() {
+    if (ringtonesPopUpButton_->currentIndex() < 0) {
+        return;
+    }
+    ringtone_ = ringtonesPopUpButton_->currentText();
+    printLine(ringtone_);
+    UserDefaults::standard().setString(kRingtoneKey, ringtone_);
+}
+
+void TimerViewController::controlTextDidChange() {
+    const struct {
+        QLineEdit* field;
+        Stepper* stepper;
+        int maximum;
+    } fields[] = {{hourTextField_, hourStepper_, 23},
+                  {minuteTextField_, minuteStepper_, 59},
+                  {secondTextField_, secondStepper_, 59}};
+    for (const auto& f : fields) {
+        if (f.field->isReadOnly()) {
+            continue;
+        }
+        const QString text = filterTimerDigits(f.field->text(), f.maximum);
+        if (text != f.field->text()) {
+            f.field->setText(text);
+        }
+        const QSignalBlocker block(f.stepper);
+        f.stepper->setValue(int(timerFieldValue(text)));
+    }
+}
+
+void TimerViewController::controlTextDidEndEditing() {
+    std::lock_guard lock(mutex_);
+    if (timer_.currentState != Timer::state::off) {
+        return;  // the fields show the countdown, not the setting
+    }
+    hours_ = std::min<qint64>(timerFieldValue(hourTextField_->text()), 23);
+    minutes_ = std::min<qint64>(timerFieldValue(minuteTextField_->text()), 59);
+    seconds_ = std::min<qint64>(timerFieldValue(secondTextField_->text()), 59);
+    hourTextField_->setText(twoDigits(hours_));
+    minuteTextField_->setText(twoDigits(minutes_));
+    secondTextField_->setText(twoDigits(seconds_));
+    UserDefaults& defaults = UserDefaults::standard();
+    defaults.setInteger(kHoursKey, hours_);
+    defaults.setInteger(kMinutesKey, minutes_);
+    defaults.setInteger(kSecondsKey, seconds_);
+}
+
+void TimerViewController::makeEditable() {
+    hourTextField_->setText(twoDigits(hours_));
+    minuteTextField_->setText(twoDigits(minutes_));
+    secondTextField_->setText(twoDigits(seconds_));
+    const QSignalBlocker b1(hourStepper_), b2(minuteStepper_), b3(secondStepper_);
+    hourStepper_->setValue(int(hours_));
+    minuteStepper_->setValue(int(minutes_));
+    secondStepper_->setValue(int(seconds_));
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        f->setReadOnly(false);
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(hourStepper_), static_cast<QWidget*>(minuteStepper_),
+          static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
+        w->setEnabled(true);
+    }
+}
+
+void TimerViewController::makeStatic() {
+    // What is being typed counts: commit it before the fields lock.
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        if (f->hasFocus()) {
+            controlTextDidEndEditing();
+            f->clearFocus();
+            break;
+        }
+    }
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        f->setReadOnly(true);
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(hourStepper_), static_cast<QWidget*>(minuteStepper_),
+          static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
+        w->setEnabled(false);
+    }
+}
+
+// --- Engine ----------------------------------------------------------------------
+
+void TimerViewController::createTimer() {
+    const quint64 countdown = countdown_.load();
+    actualTimer_.reset();
+    if (manualTicks_) {
+        return;
+    }
+    if (!queue_) {
+        queue_ = std::make_unique<SerialQueue>(QStringLiteral("com.zentho.Pendra.timer"));
+    }
+    actualTimer_ = std::make_unique<TimerSource>(
+        *queue_, std::chrono::seconds(1),
+        [this, countdown](std::uint64_t firings) { tick(firings, countdown); });
+}
+
+void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
+    bool done = false;
+    {
+        std::lock_guard lock(mutex_);
+        // A tick of a countdown that has since been turned off or replaced
+        // must not touch the new one.
+        if (countdown != countdown_.load() || timer_.currentState != Timer::state::on ||
+            finished_) {
+            return;
+        }
+        if (timer_.countDown(firings)) {
+            timeLeft_ = timer_.secondsToCount();
+        } else {
+            timeLeft_ = -1;
+            finished_ = true;
+            done = true;
+        }
+    }
+    if (!done) {
+        updateTextFields();
+        return;
+    }
+    // The source belongs to the main thread; stop it there, unless a new
+    // countdown has replaced it meanwhile.
+    QPointer<TimerViewController> self(this);
+    mainQueueAsync([self, countdown] {
+        if (self && self->countdown_.load() == countdown && self->actualTimer_) {
+            self->actualTimer_->cancel();
+        }
+    });
+    UserNotification n;
+    n.identifier = QStringLiteral("timer-");
+    n.title = QStringLiteral("Pendra");
+    n.subtitle = QStringLiteral("Timer done");
+    n.hasActionButton = true;
+    n.actionButtonTitle = QStringLiteral("Repeat");
+    n.otherButtonTitle = QStringLiteral("Dismiss");
+    n.userInfo.insert(kCountdownKey, countdown);
+    notificationCenter.deliverNotification(makeNotification(std::move(n)));
+}
+
+void TimerViewController::updateTextFields() {
+    if (redrawPending_.exchange(true)) {
+        return;
+    }
+    QPointer<TimerViewController> self(this);
+    mainQueueAsync([self] {
+        if (!self) {
+            return;
+        }
+        self->redrawPending_ = false;
+        Timer t;
+        {
+            std::lock_guard lock(self->mutex_);
+            t = self->timer_;
+        }
+        if (t.currentState == Timer::state::off) {
+            return;  // the fields hold the setting being edited
+        }
+        self->hourTextField_->setText(twoDigits(t.hoursLeft));
+        self->minuteTextField_->setText(twoDigits(t.minutesLeft));
+        self->secondTextField_->setText(twoDigits(t.secondsLeft));
+    });
+}
+
+Timer TimerViewController::turnOnTimer(const Timer& t) {
+    Timer next(hours_, minutes_, seconds_, t.ringtone);
+    next.currentState = Timer::state::on;
+    {
+        std::lock_guard lock(mutex_);
+        ++countdown_;
+        finished_ = false;
+        timer_ = next;
+        timeLeft_ = next.secondsToCount();
+    }
+    createTimer();
+    if (actualTimer_) {
+        actualTimer_->resume();
+    }
+    cancelBtn_->setEnabled(true);
+    startPauseResumeBtn_->setText(QStringLiteral("Pause"));
+    return next;
+}
+
+Timer TimerViewController::turnOffTimer(const Timer& t) {
+    Timer next(hours_, minutes_, seconds_, t.ringtone);
+    {
+        std::lock_guard lock(mutex_);
+        ++countdown_;
+        finished_ = false;
+        timer_ = next;
+    }
+    if (actualTimer_) {
+        actualTimer_->cancel();
+    }
+    startPauseResumeBtn_->setText(QStringLiteral("Start"));
+    cancelBtn_->setEnabled(false);
+    return next;
+}
+
+Timer TimerViewController::pauseTimer(const Timer& t) {
+    Timer next = t;
+    next.currentState = Timer::state::paused;
+    {
+        std::lock_guard lock(mutex_);
+        timer_.currentState = Timer::state::paused;
+        next = timer_;
+    }
+    if (actualTimer_) {
+        actualTimer_->suspend();
+    }
+    startPauseResumeBtn_->setText(QStringLiteral("Resume"));
+    return next;
+}
+
+Timer TimerViewController::resumeTimer(const Timer& t) {
+    Timer next = t;
+    {
+        std::lock_guard lock(mutex_);
+        timer_.currentState = Timer::state::on;
+        next = timer_;
+    }
+    if (actualTimer_) {
+        actualTimer_->resume();
+    }
+    startPauseResumeBtn_->setText(QStringLiteral("Pause"));
+    return next;
+}
+
+void TimerViewController::startPauseResumeBtnPressed() {
+    const Timer current = timer();
+    switch (current.currentState) {
+        case Timer::state::on:
+            pauseTimer(current);
+            break;
+        case Timer::state::off:
+            makeStatic();
+            turnOnTimer(current);
+            break;
+        case Timer::state::paused:
+            resumeTimer(current);
+            break;
+    }
+    printLine(timer().description());
+}
+
+void TimerViewController::cancelBtnPressed() {
+    if (timer().currentState == Timer::state::off) {
+        return;
+    }
+    turnOffTimer(timer());
+    makeEditable();
+    printLine(timer().description());
+}
+
+Timer TimerViewController::timer() const {
+    std::lock_guard lock(mutex_);
+    return timer_;
+}
+
+qint64 TimerViewController::timeLeft() const {
+    std::lock_guard lock(mutex_);
+    return timeLeft_;
+}
+
+// --- Alert -------------------------------------------------------------------------
+
+bool TimerViewController::isCurrentAlert(const UserNotificationPtr& n) const {
+    const QVariant c = n->userInfo.value(kCountdownKey);
+    std::lock_guard lock(mutex_);
+    return finished_ && c.isValid() && c.toULongLong() == countdown_.load();
+}
+
+void TimerViewController::silence() {
+    ringer_->silence();
+    ringing_ = false;
+}
+
+void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
+                                                 const UserNotificationPtr&) {
+    ringer_->ring(ringtone_);
+    ringing_ = ringtone_ != QLatin1String("None");
+}
+
+void TimerViewController::notificationDidActivate(UserNotificationCenter& center,
+                                                  const UserNotificationPtr& n) {
+    // Whatever was chosen since the sound began, an answer silences it.
+    silence();
+    if (n->activationType != ActivationType::ActionButtonClicked) {
+        return;
+    }
+    if (!isCurrentAlert(n)) {
+        // The alert of a countdown that has been replaced: a new countdown
+        // runs and is left alone.
+        center.removeDeliveredNotification(n);
+        return;
+    }
+    turnOffTimer(timer());
+    turnOnTimer(timer());
+}
+
+void TimerViewController::notificationDidDismissAlert(UserNotificationCenter& center,
+                                                      const UserNotificationPtr& n) {
+    center.removeDeliveredNotification(n);
+    const bool current = isCurrentAlert(n);
+    silence();
+    if (!current) {
+        return;
+    }
+    turnOffTimer(timer());
+    makeEditable();
+}
 
 }  // namespace pendra

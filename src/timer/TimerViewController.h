@@ -1,12 +1,31 @@
 #pragma once
 
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
 #include "common/NotificationReceiver.h"
 #include "common/Panel.h"
+#include "timer/Timer.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace pendra {
 
+class Ringer;
+class SerialQueue;
+class Stepper;
+class TimerSource;
 class UserNotificationCenter;
 
+// The countdown timer: three two-digit fields with steppers, the alert's
+// ringtone, Start/Pause/Resume and Cancel. Seconds are counted on a strict
+// one-second grid on a queue of its own; the end is the "Timer done"
+// notification, which rings until it is answered.
 class TimerViewController : public Panel, public NotificationReceiver {
     Q_OBJECT
 public:
@@ -23,8 +42,89 @@ public:
     void notificationDidDismissAlert(UserNotificationCenter& center,
                                      const UserNotificationPtr& n) override;
 
+    void startPauseResumeBtnPressed();
+    void cancelBtnPressed();
+    void hourStepperPressed();
+    void minuteStepperPressed();
+    void secondStepperPressed();
+    void ringtoneSelected();
+    void controlTextDidChange();
+    void controlTextDidEndEditing();
+    void makeEditable();
+    void makeStatic();
+
+    Timer turnOnTimer(const Timer& t);
+    Timer turnOffTimer(const Timer& t);
+    Timer pauseTimer(const Timer& t);
+    Timer resumeTimer(const Timer& t);
+
+    // One run of the tick handler standing for `firings` one-second firings.
+    void tick(std::uint64_t firings, quint64 countdown);
+    // Tests drive tick() themselves: no source is started.
+    void setManualTicksForTesting(bool manual) { manualTicks_ = manual; }
+
+    Timer timer() const;
+    qint64 timeLeft() const;
+    quint64 countdown() const { return countdown_.load(); }
+    qint64 hours() const { return hours_; }
+    qint64 minutes() const { return minutes_; }
+    qint64 seconds() const { return seconds_; }
+    QString ringtone() const { return ringtone_; }
+    bool isRinging() const { return ringing_; }
+
+    QLineEdit* hourTextField() const { return hourTextField_; }
+    QLineEdit* minuteTextField() const { return minuteTextField_; }
+    QLineEdit* secondTextField() const { return secondTextField_; }
+    Stepper* hourStepper() const { return hourStepper_; }
+    Stepper* minuteStepper() const { return minuteStepper_; }
+    Stepper* secondStepper() const { return secondStepper_; }
+    QComboBox* ringtonesPopUpButton() const { return ringtonesPopUpButton_; }
+    QPushButton* startPauseResumeBtn() const { return startPauseResumeBtn_; }
+    QPushButton* cancelBtn() const { return cancelBtn_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
+    void createTimer();
+    void updateTextFields();
+    void silence();
+    bool isCurrentAlert(const UserNotificationPtr& n) const;
+
     UserNotificationCenter& notificationCenter;
+    std::unique_ptr<Ringer> ringer_;
+
+    qint64 hours_ = 0;
+    qint64 minutes_ = 0;
+    qint64 seconds_ = 0;
+    QString ringtone_;
+
+    // The tick's queue and the main thread share the record.
+    mutable std::mutex mutex_;
+    Timer timer_;
+    qint64 timeLeft_ = 0;
+    // Which countdown the record, the running source and an alert belong to.
+    std::atomic<quint64> countdown_{0};
+    bool finished_ = false;
+    bool ringing_ = false;
+    std::atomic<bool> redrawPending_{false};
+
+    std::unique_ptr<SerialQueue> queue_;
+    std::unique_ptr<TimerSource> actualTimer_;
+    bool manualTicks_ = false;
+
+    QLabel* hourLabel_;
+    QLabel* minuteLabel_;
+    QLabel* secondLabel_;
+    QLineEdit* hourTextField_;
+    QLineEdit* minuteTextField_;
+    QLineEdit* secondTextField_;
+    Stepper* hourStepper_;
+    Stepper* minuteStepper_;
+    Stepper* secondStepper_;
+    QComboBox* ringtonesPopUpButton_;
+    QPushButton* startPauseResumeBtn_;
+    QPushButton* cancelBtn_;
 };
 
 }  // namespace pendra
