@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
 
@@ -18,7 +19,17 @@ namespace pendra {
 
 namespace {
 constexpr int kRowHeight = 20;
+
+// One displayed frame of the panel's screen; 60 Hz when it cannot tell.
+std::chrono::nanoseconds frameInterval(const QWidget* widget) {
+    const QScreen* screen = widget->screen();
+    double hz = screen ? screen->refreshRate() : 0.0;
+    if (!(hz >= 24.0 && hz <= 240.0)) {
+        hz = 60.0;
+    }
+    return std::chrono::nanoseconds(qint64(1e9 / hz));
 }
+}  // namespace
 
 StopwatchViewController::StopwatchViewController(QWidget* parent)
     : Panel(parent),
@@ -33,6 +44,9 @@ StopwatchViewController::StopwatchViewController(QWidget* parent)
     connect(startStopBtn_, &QPushButton::clicked, this,
             &StopwatchViewController::startStopBtnPressed);
     connect(lapBtn_, &QPushButton::clicked, this, &StopwatchViewController::lapBtnPressed);
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer_, &QTimer::timeout, this, &StopwatchViewController::redrawWhenFrameDue);
 }
 
 StopwatchViewController::~StopwatchViewController() {
@@ -71,6 +85,9 @@ void StopwatchViewController::viewDidLoad() {
     lapTableView_->setSelectionMode(QAbstractItemView::NoSelection);
     lapTableView_->setFocusPolicy(Qt::NoFocus);
     lapTableView_->setShowGrid(false);
+    QFont cellFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    cellFont.setPixelSize(12);
+    lapTableView_->setFont(cellFont);
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WidgetWithChildrenShortcut);
@@ -90,8 +107,14 @@ void StopwatchViewController::viewDidAppear() {}
 
 void StopwatchViewController::showEvent(QShowEvent* event) {
     Panel::showEvent(event);
+    shown_ = true;
     // Nothing is drawn while hidden; catch up on what was counted meanwhile.
     redraw();
+}
+
+void StopwatchViewController::hideEvent(QHideEvent* event) {
+    Panel::hideEvent(event);
+    shown_ = false;
 }
 
 void StopwatchViewController::startStopBtnPressed() {
@@ -127,13 +150,15 @@ void StopwatchViewController::startStopwatch() {
     lapBtn_->setText(QStringLiteral("Lap"));
     lapBtn_->setEnabled(true);
     startStopBtn_->setText(QStringLiteral("Stop"));
+    // The new timer first: replacing the old queue waits for a tick of the
+    // previous run still in flight, which must not count into this one.
+    createTimer();
     {
         std::lock_guard lock(mutex_);
         laps_.append(Lap{QStringLiteral("Lap 1"), 0});
         counting_ = true;
     }
     reloadLapTable();
-    createTimer();
     if (dst_) {
         dst_->resume();
     }
@@ -146,6 +171,8 @@ void StopwatchViewController::pauseStopwatch() {
     if (dst_) {
         dst_->suspend();
     }
+    // Show the stopped time at once rather than at the next frame.
+    redraw();
 }
 
 void StopwatchViewController::resumeStopwatch() {
@@ -208,19 +235,34 @@ void StopwatchViewController::tick(std::uint64_t firings) {
 
 void StopwatchViewController::reloadEverything() {
     // The count goes on at 100 Hz; drawing is coalesced to one pending
-    // redraw, and skipped entirely while the panel is not on screen.
-    if (redrawPending_.exchange(true)) {
+    // redraw and at most one per displayed frame, and nothing is posted at
+    // all while the panel is not on screen (showEvent catches up).
+    if (!shown_ || redrawPending_.exchange(true)) {
         return;
     }
     QPointer<StopwatchViewController> self(this);
     mainQueueAsync([self] {
         if (self) {
-            self->redrawPending_ = false;
-            if (self->isVisible()) {
-                self->redraw();
-            }
+            self->redrawWhenFrameDue();
         }
     });
+}
+
+void StopwatchViewController::redrawWhenFrameDue() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = lastRedraw_ + frameInterval(this);
+    if (now < due) {
+        if (!frameTimer_.isActive()) {
+            frameTimer_.start(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+        }
+        return;
+    }
+    lastRedraw_ = now;
+    // Cleared before reading the counts, so a tick after this posts again.
+    redrawPending_ = false;
+    if (isVisible()) {
+        redraw();
+    }
 }
 
 void StopwatchViewController::redraw() {
@@ -285,6 +327,11 @@ QString StopwatchViewController::cellText(int row, int column) const {
 qint64 StopwatchViewController::currentTime() const {
     std::lock_guard lock(mutex_);
     return currentTime_;
+}
+
+StopwatchViewController::Reading StopwatchViewController::reading() const {
+    std::lock_guard lock(mutex_);
+    return Reading{currentTime_, laps_};
 }
 
 QList<Lap> StopwatchViewController::laps() const {

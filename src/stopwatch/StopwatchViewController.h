@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -42,6 +44,12 @@ public:
     State swState() const { return swState_; }
     qint64 currentTime() const;
     QList<Lap> laps() const;
+    // The total and the laps read together, as one tick leaves them.
+    struct Reading {
+        qint64 total = 0;
+        QList<Lap> laps;
+    };
+    Reading reading() const;
     // The text of a lap cell; only columns 0 (name) and 1 (time) exist.
     QString cellText(int row, int column) const;
 
@@ -52,6 +60,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void startStopwatch();
@@ -64,6 +73,7 @@ private:
     void updateTimeLbl();
     void reloadLapTable();
     void redraw();
+    void redrawWhenFrameDue();
 
     QLabel* timeLbl_;
     QPushButton* startStopBtn_;
@@ -77,7 +87,11 @@ private:
     qint64 currentTime_ = 0;
     bool counting_ = false;
 
+    // Set while the panel is on screen; the tick posts no redraw otherwise.
+    std::atomic<bool> shown_{false};
     std::atomic<bool> redrawPending_{false};
+    QTimer frameTimer_;
+    std::chrono::steady_clock::time_point lastRedraw_{};
     std::unique_ptr<SerialQueue> queue_;
     std::unique_ptr<TimerSource> dst_;
     bool manualTicks_ = false;

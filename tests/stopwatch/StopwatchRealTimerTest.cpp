@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+#include <numeric>
+
+#include "stopwatch/StopwatchViewController.h"
+#include "support/TestEnvironment.h"
+
+namespace pendra {
+namespace {
+
+qint64 lapSum(const QList<Lap>& laps) {
+    return std::accumulate(laps.begin(), laps.end(), qint64(0),
+                           [](qint64 sum, const Lap& lap) { return sum + lap.time; });
+}
+
+std::unique_ptr<StopwatchViewController> makePanel() {
+    auto panel = std::make_unique<StopwatchViewController>();
+    panel->setFixedSize(kPanelWidth, kPanelHeight);
+    panel->viewDidLoad();
+    panel->show();
+    panel->viewDidAppear();
+    return panel;
+}
+
+// Laps and resets from the main thread while the real timer ticks on its
+// queue: every reading keeps the laps' sum equal to the total, and a reset
+// leaves nothing behind for a late tick to count into.
+TEST(StopwatchStress, LapsAndResetsKeepTheSumEqualToTheTotal) {
+    auto panel = makePanel();
+    int readings = 0;
+    qint64 ticked = 0;
+    for (int round = 0; round < 150; ++round) {
+        panel->startStopBtnPressed();
+        for (int i = 0; i < 25; ++i) {
+            panel->lapBtnPressed();
+            const auto r = panel->reading();
+            ASSERT_EQ(lapSum(r.laps), r.total) << "round " << round << " lap " << i;
+            ASSERT_EQ(r.laps.size(), i + 2);
+            ++readings;
+            if (i % 8 == 0) {
+                QCoreApplication::processEvents();
+            }
+        }
+        // Let some ticks land on the laps before the next change.
+        const qint64 seen = panel->currentTime();
+        test::waitUntil([&] { return panel->currentTime() > seen; }, 2000);
+        panel->startStopBtnPressed();  // Stop
+        const auto paused = panel->reading();
+        ASSERT_EQ(lapSum(paused.laps), paused.total);
+        ticked += paused.total;
+        if (round % 2 == 0) {
+            panel->startStopBtnPressed();  // Resume, then stop again
+            panel->lapBtnPressed();
+            panel->startStopBtnPressed();
+        }
+        panel->lapBtnPressed();  // Reset
+        const auto reset = panel->reading();
+        ASSERT_EQ(reset.total, 0);
+        ASSERT_TRUE(reset.laps.isEmpty());
+    }
+    EXPECT_GT(readings, 3000);
+    EXPECT_GT(ticked, 0) << "the timer never ticked";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->timeLbl()->text(), "00:00.00");
+}
+
+// Records the paint events a widget gets.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
+    int count = 0;
+    QRegion region;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Paint) {
+            ++count;
+            region += static_cast<QPaintEvent*>(event)->region();
+        }
+        return false;
+    }
+    void clear() {
+        count = 0;
+        region = {};
+    }
+
+private:
+    QWidget* widget_;
+};
+
+// While running, only the label and the running lap's time cell are
+// repainted, and at most once per displayed frame though the count goes on
+// at 100 Hz.
+TEST(StopwatchRepaint, OnlyLabelAndRunningCellAtMostOncePerFrame) {
+    auto panel = makePanel();
+    panel->startStopBtnPressed();
+    panel->lapBtnPressed();
+    panel->lapBtnPressed();
+    ASSERT_TRUE(test::waitUntil([&] { return panel->currentTime() > 5; }, 20000));
+    QTest::qWait(100);  // let the lap reloads paint
+
+    QTableWidget* table = panel->lapTableView();
+    PaintRecorder label(panel->timeLbl());
+    PaintRecorder cells(table->viewport());
+    PaintRecorder start(panel->startStopBtn());
+    PaintRecorder lap(panel->lapBtn());
+    PaintRecorder back(panel.get());
+
+    const qint64 from = panel->currentTime();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(test::waitUntil([&] { return label.count >= 20; }, 30000));
+    const double elapsedMs = double(clock.elapsed());
+    const qint64 counted = panel->currentTime() - from;
+
+    // The panel draws for its screen's rate (60 Hz when unknown); two
+    // frames of slack for the first and the last.
+    double hz = panel->screen() ? panel->screen()->refreshRate() : 0.0;
+    if (!(hz >= 24.0 && hz <= 240.0)) {
+        hz = 60.0;
+    }
+    const double frames = elapsedMs / (1000.0 / hz) + 2;
+    EXPECT_LE(label.count, frames) << elapsedMs << " ms";
+    EXPECT_LE(cells.count, label.count + 1);
+    EXPECT_GT(counted, label.count) << "the count should outrun the drawing";
+
+    const QRect cell = table->visualItemRect(table->item(0, 1));
+    EXPECT_TRUE(QRegion(cell).contains(cells.region.boundingRect()))
+        << "repainted " << qPrintable(QString::number(cells.region.boundingRect().width()))
+        << " wide, cell " << cell.width();
+    EXPECT_TRUE(QRegion(panel->timeLbl()->rect()).contains(label.region.boundingRect()));
+    EXPECT_EQ(start.count, 0);
+    EXPECT_EQ(lap.count, 0);
+    // The panel behind the transparent label only under the label.
+    EXPECT_TRUE(back.region.isEmpty() ||
+                panel->timeLbl()->geometry().contains(back.region.boundingRect()));
+}
+
+}  // namespace
+}  // namespace pendra
