@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-unit test-session bench clean
+.PHONY: all deps configure build run test test-unit test-session bench clean install package
 
 all: build
 
@@ -31,6 +31,16 @@ test-session: build
 
 bench: build
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
+
+# make install PREFIX=/usr/local DESTDIR=/tmp/root
+PREFIX  ?= /usr/local
+DESTDIR ?=
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The .deb lands in $(BUILD)/.
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)
