@@ -35,11 +35,14 @@ bench: build
 # make install PREFIX=/usr/local DESTDIR=/tmp/root
 PREFIX  ?= /usr/local
 DESTDIR ?=
-install: build
+# Installing needs only the program, not the tests and benchmarks.
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target pendra
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 # The .deb lands in $(BUILD)/.
-package: build
+package: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target pendra
 	@cd $(BUILD) && cpack -G DEB
 
 clean:

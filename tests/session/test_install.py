@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import Session
+from harness import Session, wait_until
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("PENDRA_BUILD_DIR") or os.path.join(SOURCE, "build")
@@ -112,7 +112,7 @@ class Installed(unittest.TestCase):
         with Session(name, sound=False, notifications=False) as s:
             app = s.start_pendra(binary=binary)
             icon = app.tray_icon(timeout=20)
-            self.assertGreater(icon.w, 0)
+            self.assert_icon_drawn(s, icon)
             s.click(*icon.center)
             app.wait_window("popover", timeout=15)
             app.click("tab-1", text="Alarms")
@@ -123,6 +123,21 @@ class Installed(unittest.TestCase):
             app.terminate()
             self.assertEqual(app.wait(15), 0)
             return popup.text, app
+
+    def assert_icon_drawn(self, session, icon):
+        # An icon that failed to load leaves the tray slot one flat colour.
+        def colours():
+            raw = subprocess.run(
+                ["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (icon.w, icon.h, icon.x,
+                                                                          icon.y), "-depth", "8", "ppm:-"],
+                env=session.env, capture_output=True, timeout=30).stdout
+            parts = raw.split(maxsplit=4)
+            if len(parts) < 5 or parts[0] != b"P6":
+                return None
+            pixels = parts[4]
+            found = {pixels[i:i + 3] for i in range(0, len(pixels) - 2, 3)}
+            return found if len(found) >= 3 else None
+        wait_until(colours, 15, what="a drawn tray icon")
 
     def assert_finds_its_ringtones(self, binary, name):
         ringtone, app = self.start_and_read_ringtone(binary, name)
