@@ -1,0 +1,105 @@
+"""The stopwatch tab of the real binary: start, lap, stop, reset, and the
+count going on while the popover is closed."""
+
+import re
+import time
+import unittest
+
+from harness import Session, wait_until
+
+
+def hundredths(text):
+    m = re.fullmatch(r"(\d+):(\d\d)\.(\d\d)", text)
+    if not m:
+        raise AssertionError("not a stopwatch time: %r" % text)
+    return int(m.group(1)) * 6000 + int(m.group(2)) * 100 + int(m.group(3))
+
+
+def inside(inner, outer):
+    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
+            and inner.y + inner.h <= outer.y + outer.h)
+
+
+class Stopwatch(unittest.TestCase):
+    def setUp(self):
+        self.session = Session(self.id(), sound=False)
+        self.session.start()
+        self.addCleanup(self.session.stop)
+        self.app = self.session.start_pendra()
+        self.icon = self.app.tray_icon()
+
+    def tearDown(self):
+        self.session.screenshot("end")
+
+    def open_stopwatch_tab(self):
+        self.session.click(*self.icon.center)
+        pop = self.app.wait_window("popover")
+        tab = self.app.wait_widget(text="Stopwatch", pred=lambda w: w.kind.startswith("tab"))
+        if tab.kind != "tab-current":
+            self.session.click(*tab.center)
+            self.app.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
+        return pop
+
+    def shown(self):
+        return hundredths(self.app.wait_widget("timeLbl").text)
+
+    def wait_shown(self, pred, timeout=20.0, what="label"):
+        return wait_until(lambda: pred(self.shown()), timeout, what=what)
+
+    def test_start_lap_stop_reset_and_running_while_closed(self):
+        pop = self.open_stopwatch_tab()
+        label = self.app.wait_widget("timeLbl", text="00:00.00")
+        start = self.app.wait_widget("startStopBtn", text="Start")
+        lap = self.app.wait_widget("lapBtn", text="Lap")
+        self.assertFalse(lap.enabled)
+        table = self.app.widget("lapTableView")
+
+        # Laid out inside the popover, top to bottom, nothing overlapping.
+        for w in (label, start, lap):
+            self.assertTrue(inside(w, pop), "%r outside %r" % (w, pop))
+        self.assertLessEqual(label.y + label.h, min(start.y, lap.y))
+        self.assertLessEqual(start.x + start.w, lap.x)
+        if table is not None:
+            self.assertTrue(inside(table, pop), "%r outside %r" % (table, pop))
+            self.assertLessEqual(max(start.y + start.h, lap.y + lap.h), table.y)
+        self.session.screenshot("fresh")
+
+        self.app.click("startStopBtn")
+        self.app.wait_widget("startStopBtn", text="Stop")
+        self.app.wait_widget("lapBtn", text="Lap", pred=lambda w: w.enabled)
+        self.wait_shown(lambda t: t >= 100, what="one second counted")
+        self.app.click("lapBtn")
+        self.wait_shown(lambda t: t >= 150, what="counting on after the lap")
+        self.session.screenshot("running")
+        self.app.click("startStopBtn")
+        self.app.wait_widget("startStopBtn", text="Start")
+        self.app.wait_widget("lapBtn", text="Reset", pred=lambda w: w.enabled)
+        stopped = self.shown()
+        time.sleep(1.0)
+        self.assertEqual(self.shown(), stopped, "the label moved while stopped")
+        self.session.screenshot("stopped")
+
+        # Resumed and closed, it goes on counting; reopened, it shows the time.
+        self.app.click("startStopBtn")
+        self.app.wait_widget("startStopBtn", text="Stop")
+        resumed = self.shown()
+        self.session.click(self.icon.x + self.icon.w // 2, 600)
+        self.app.wait_window("popover", present=False)
+        closed_at = time.monotonic()
+        time.sleep(2.0)
+        self.open_stopwatch_tab()
+        gone = time.monotonic() - closed_at
+        self.wait_shown(lambda t: t >= resumed + int(gone * 100) - 10,
+                        what="time counted while closed")
+        self.session.screenshot("reopened")
+
+        self.app.click("startStopBtn")
+        self.app.wait_widget("lapBtn", text="Reset")
+        self.app.click("lapBtn")
+        self.app.wait_widget("timeLbl", text="00:00.00")
+        self.app.wait_widget("startStopBtn", text="Start")
+        self.app.wait_widget("lapBtn", text="Lap", pred=lambda w: not w.enabled)
+
+
+if __name__ == "__main__":
+    unittest.main()
