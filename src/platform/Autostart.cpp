@@ -68,7 +68,7 @@ bool Autostart::isEnabled() {
         } else if (inMainGroup &&
                    (hasValue(line, QStringLiteral("Hidden"), QStringLiteral("true")) ||
                     hasValue(line, QStringLiteral("X-GNOME-Autostart-enabled"),
-                                 QStringLiteral("false")))) {
+                             QStringLiteral("false")))) {
             return false;
         }
     }
