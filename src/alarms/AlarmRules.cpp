@@ -133,6 +133,16 @@ QString minutesLeftText(const QDateTime& now, const QDateTime& delivery) {
     return QString::number(minutes + 1) + QStringLiteral("m left");
 }
 
+QString nextAlarmToolTip(const std::optional<QDateTime>& next, bool do24HourTime) {
+    if (!next || !next->isValid()) {
+        return QStringLiteral("Pendra");
+    }
+    static const char* const kDays[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    return QStringLiteral("Pendra - next alarm ") +
+           QString::fromLatin1(kDays[next->date().dayOfWeek() - 1]) + QLatin1Char(' ') +
+           alarmTimeText(next->time().hour(), next->time().minute(), do24HourTime);
+}
+
 QString filterSnoozeDigits(const QString& text) {
     QString digits;
     for (QChar c : text) {

@@ -47,6 +47,8 @@ QString alarmTimeText(qint64 hour, qint64 minute, bool do24HourTime);
 QString snoozeText(qint64 snooze);
 // "<m + 1>m left", m the whole minutes from now to the delivery, truncated.
 QString minutesLeftText(const QDateTime& now, const QDateTime& delivery);
+// The tray icon's tooltip: "Pendra - next alarm Mon 07:00", or "Pendra".
+QString nextAlarmToolTip(const std::optional<QDateTime>& next, bool do24HourTime);
 // Digits only, at most the first two.
 QString filterSnoozeDigits(const QString& text);
 // The committed snooze of the field's text: 9 for an empty field.

@@ -647,6 +647,13 @@ void AlarmViewController::reconcile() {
             notificationCenter.scheduleNotification(n);
         }
     }
+    nextAlarm_.reset();
+    for (const auto& n : desired) {
+        if (n->deliveryDate && (!nextAlarm_ || *n->deliveryDate < *nextAlarm_)) {
+            nextAlarm_ = n->deliveryDate;
+        }
+    }
+    emit alarmsChanged();
 }
 
 void AlarmViewController::withdrawPending(int row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <memory>
@@ -91,7 +92,14 @@ public:
     UserNotificationPtr currentNotification(int row) const;
     bool isRinging() const;
     AlarmStore& store() { return store_; }
+    // When the next enabled alarm rings (its snooze, if snoozed), if any.
+    std::optional<QDateTime> nextAlarm() const { return nextAlarm_; }
 
+signals:
+    // The alarms or what is scheduled for them changed.
+    void alarmsChanged();
+
+public:
     // The editing controls, for tests that drive them.
     QTimeEdit* alarmTimeDatePicker() const { return alarmTimeDatePicker_; }
     QLineEdit* alarmLabelTextField() const { return alarmLabelTextField_; }
@@ -144,6 +152,7 @@ private:
     UserNotificationPtr ringingNotification_;
     int currentlyBeingEdited_ = -1;
     int batchDepth_ = 0;
+    std::optional<QDateTime> nextAlarm_;
     bool writePending_ = false;
 
     QScrollArea* tableView_;

@@ -10,6 +10,7 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 
+#include "alarms/AlarmRules.h"
 #include "alarms/AlarmViewController.h"
 #include "app/EventMonitor.h"
 #include "app/Popover.h"
@@ -99,6 +100,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Every panel loads now, not when first shown: alarms must be read and
     // scheduled at launch, even if the user never opens the popover.
     viewController_->viewDidLoad();
+    if (AlarmViewController* alarms = viewController_->tabViewController()->alarmsPanel()) {
+        auto update = [this, alarms] {
+            statusItem_->setToolTip(nextAlarmToolTip(
+                alarms->nextAlarm(),
+                UserDefaults::standard().boolForKey(QStringLiteral("com.Zentho.Do24HourTime"))));
+        };
+        connect(alarms, &AlarmViewController::alarmsChanged, this, update);
+        update();
+    }
 
     if (!hasStatusButton()) {
         // Without a tray the program would be unreachable: open as a window.

@@ -354,13 +354,23 @@ TEST_F(AlarmPanel, EditingOneRowClosesAnotherAndAnAppearanceDropsUnsavedChanges)
 TEST_F(AlarmPanel, TogglesAreWrittenAtOnceAndWithdrawEveryWeekday) {
     plant({alarmJson(7, 0, "week", kWeekdays)});
     launch();
+    int changes = 0;
+    QObject::connect(panel.get(), &AlarmViewController::alarmsChanged, [&] { ++changes; });
     EXPECT_EQ(pending().size(), 5u);
+    EXPECT_EQ(panel->nextAlarm(), QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
     click("alarmEnabled-0");
     EXPECT_TRUE(pending().empty());
     EXPECT_FALSE(file()[0].toObject()["enabled"].toBool()) << "written without a rebuild";
+    EXPECT_EQ(panel->nextAlarm(), std::nullopt);
+    EXPECT_GE(changes, 1);
+    changes = 0;
+    // Past Monday's 07:00 the next one is Tuesday's.
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 30)));
     click("alarmEnabled-0");
     EXPECT_EQ(pending().size(), 5u);
     EXPECT_TRUE(file()[0].toObject()["enabled"].toBool());
+    EXPECT_EQ(panel->nextAlarm(), QDateTime(QDate(2026, 12, 8), QTime(7, 0)));
+    EXPECT_GE(changes, 1);
 }
 
 TEST_F(AlarmPanel, RingSnoozeStopAndDismiss) {

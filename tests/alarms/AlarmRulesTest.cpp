@@ -158,6 +158,14 @@ TEST(AlarmTexts, TimeSnoozeAndMinutesLeft) {
     EXPECT_EQ(minutesLeftText(now, now.addSecs(9 * 60)), "10m left");
 }
 
+TEST(AlarmTexts, TrayToolTipNamesTheNextAlarmInTheChosenClock) {
+    EXPECT_EQ(nextAlarmToolTip(std::nullopt, true), "Pendra");
+    EXPECT_EQ(nextAlarmToolTip(QDateTime(), true), "Pendra");
+    EXPECT_EQ(nextAlarmToolTip(local(2026, 12, 7, 7, 0), true), "Pendra - next alarm Mon 07:00");
+    EXPECT_EQ(nextAlarmToolTip(local(2026, 12, 13, 19, 30), false),
+              "Pendra - next alarm Sun 7:30pm");
+}
+
 TEST(AlarmTexts, SnoozeFieldKeepsTwoDigits) {
     EXPECT_EQ(filterSnoozeDigits("1a2b3"), "12");
     EXPECT_EQ(filterSnoozeDigits("0099"), "00");

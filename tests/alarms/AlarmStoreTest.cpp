@@ -90,9 +90,12 @@ TEST_F(AlarmStoreTest, BadFilesPrintTheirLineLoadNothingAndAreKeptBeforeAWrite) 
         QByteArray content;
         QString line;  // the start of the one line printed
     } cases[] = {
-        {"{}", "json is invalid"}, {"\"text\"", ""},  // a bare string is not a document: a parse
-                                                      // error
-        {"not json", ""},          {"[{\"hour\":7", ""}, {"", ""},
+        {"{}", "json is invalid"},
+        {"\"text\"", ""},  // a bare string is not a document: a parse
+                           // error
+        {"not json", ""},
+        {"[{\"hour\":7", ""},
+        {"", ""},
     };
     int n = 0;
     for (const Case& c : cases) {
