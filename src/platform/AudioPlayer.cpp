@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QTimer>
 #include <QUrl>
 
 #include "platform/Log.h"
@@ -19,7 +20,24 @@ struct AudioPlayer::Impl {
     QAudioOutput* output = nullptr;
     QString file;
     bool failed = false;
+    // Whether the sound is wanted, and whether it has been seen to move.
+    bool wanted = false;
+    bool started = false;
+    int stalledChecks = 0;
+    int restarts = 0;
+    QTimer* watchdog = nullptr;
 };
+
+namespace {
+
+// The backend now and then accepts play() and then never starts its stream.
+// A ring nobody hears is the failure that matters most, so a sound that has
+// not moved after this long is opened again in a new player.
+constexpr int kWatchdogMs = 1000;
+constexpr int kStalledChecksBeforeRestart = 4;
+constexpr int kMaxRestarts = 5;
+
+}  // namespace
 
 AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {}
 
@@ -63,6 +81,12 @@ bool AudioPlayer::play(const QString& file, QString* error) {
     if (!checkReadable(file, error)) {
         return false;
     }
+    d->restarts = 0;
+    start(file);
+    return true;
+}
+
+void AudioPlayer::start(const QString& file) {
     if (d->player == nullptr) {
         d->player = new QMediaPlayer(this);
         d->output = new QAudioOutput(this);
@@ -100,10 +124,56 @@ bool AudioPlayer::play(const QString& file, QString* error) {
     d->player->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     d->player->setLoops(QMediaPlayer::Infinite);
     d->player->play();
-    return true;
+    d->wanted = true;
+    d->started = false;
+    d->stalledChecks = 0;
+    if (d->watchdog == nullptr) {
+        d->watchdog = new QTimer(this);
+        d->watchdog->setInterval(kWatchdogMs);
+        connect(d->watchdog, &QTimer::timeout, this, &AudioPlayer::checkProgress);
+    }
+    d->watchdog->start();
+}
+
+void AudioPlayer::checkProgress() {
+    if (!d->wanted || d->failed || d->player == nullptr) {
+        d->watchdog->stop();
+        return;
+    }
+    if (d->player->playbackState() == QMediaPlayer::PlayingState && d->player->position() > 0) {
+        d->started = true;
+        d->watchdog->stop();
+        return;
+    }
+    if (++d->stalledChecks < kStalledChecksBeforeRestart) {
+        return;
+    }
+    d->watchdog->stop();
+    if (d->restarts >= kMaxRestarts) {
+        d->failed = true;
+        d->player->stop();
+        emit failed(d->file + QStringLiteral(": the sound never started playing"));
+        return;
+    }
+    ++d->restarts;
+    printLine(QStringLiteral("The sound had not started after ") +
+              QString::number(kWatchdogMs * kStalledChecksBeforeRestart / 1000) +
+              QStringLiteral(" s; opening it again: ") + d->file);
+    // A fresh player: the stuck one may hold a pipeline that never recovers.
+    d->player->stop();
+    d->player->disconnect(this);
+    d->player->deleteLater();
+    d->output->deleteLater();
+    d->player = nullptr;
+    d->output = nullptr;
+    start(d->file);
 }
 
 void AudioPlayer::stop() {
+    d->wanted = false;
+    if (d->watchdog != nullptr) {
+        d->watchdog->stop();
+    }
     if (d->player != nullptr) {
         d->player->stop();
     }

@@ -25,6 +25,9 @@ signals:
     void failed(const QString& error);
 
 private:
+    void start(const QString& file);
+    void checkProgress();
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

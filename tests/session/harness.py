@@ -569,6 +569,19 @@ class Session:
     def sounding_seconds(self, start=0, threshold=0.01, window_ms=50):
         return sum(1 for v in self.sound_levels(start, window_ms) if v > threshold) * window_ms / 1000
 
+    def sound_report(self, start=0):
+        """What the sound server got since start, for a failure message."""
+        levels = self.sound_levels(start)
+        inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
+                                capture_output=True, text=True).stdout
+        try:
+            with open(self.path("pendra-stderr.log"), encoding="utf-8", errors="replace") as f:
+                err = f.read()[-3000:]
+        except OSError:
+            err = ""
+        return ("captured %.1f s, sounding %.2f s\nsink inputs:\n%s\npendra stderr:\n%s" %
+                (len(levels) / 20, self.sounding_seconds(start), inputs or "(none)", err))
+
     # Pendra
 
     def start_pendra(self, **kw):

@@ -73,7 +73,7 @@ class Ringing(AlarmSession):
             wait_until(lambda: self.session.sounding_seconds(start) > 4.0, 30,
                        what="more than one loop of the ringtone")
         except TimeoutError:
-            print("sounding", self.session.sounding_seconds(start), "of", len(self.session.sound_levels(start)) / 20)
+            print(self.session.sound_report(start))
             print("\n".join(l for l in app.lines if not l.startswith(("widget", "window", "intro"))))
             raise
         self.session.dunst_invoke("Snooze")

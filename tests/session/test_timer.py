@@ -48,6 +48,7 @@ class TimerSession(unittest.TestCase):
                        what="the ringtone")
         except TimeoutError:
             print([l for l in self.app.lines if not l.startswith(("widget", "window", "intro"))])
+            print(self.session.sound_report(start))
             raise
         self.session.screenshot("done")
 
