@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "platform/Log.h"
@@ -96,6 +97,16 @@ QStringList TestIntrospection::describeVisibleControls() {
             } else if (auto* l = qobject_cast<QLabel*>(w)) {
                 kind = QStringLiteral("label");
                 text = l->text();
+                // Text wider than the part of the label that can be seen:
+                // tests reject it wherever a label is on screen.
+                const QRect seen = l->contentsRect() & l->visibleRegion().boundingRect();
+                if (!l->wordWrap() && !text.isEmpty() &&
+                    (l->textFormat() == Qt::PlainText ||
+                     (l->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text))) &&
+                    !text.contains(QLatin1Char('\n')) &&
+                    l->fontMetrics().horizontalAdvance(text) > seen.width()) {
+                    kind = QStringLiteral("label-clipped");
+                }
             } else if (auto* t = qobject_cast<QTabBar*>(w)) {
                 for (int i = 0; i < t->count(); ++i) {
                     lines << QStringLiteral("widget: %1 tab%2 tab-%3 %4")

@@ -1,0 +1,115 @@
+"""The world clock tab of the real binary: cities added through the combo box,
+their offsets and times, deletion, and the list kept across a restart."""
+
+import os
+import re
+import subprocess
+import unittest
+
+from harness import Session, wait_until
+
+
+def inside(inner, outer):
+    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
+            and inner.y + inner.h <= outer.y + outer.h)
+
+
+class WorldClock(unittest.TestCase):
+    def setUp(self):
+        self.session = Session(self.id(), sound=False)
+        self.session.start()
+        self.addCleanup(self.session.stop)
+        # Offsets are from the user's own zone; pin it so they are known.
+        self.env = {"TZ": "UTC"}
+        self.app = self.session.start_pendra(env=self.env)
+
+    def tearDown(self):
+        self.session.screenshot("end")
+
+    def open_tab(self):
+        self.session.click(*self.app.tray_icon().center)
+        pop = self.app.wait_window("popover")
+        tab = self.app.wait_widget(text="World Clock", pred=lambda w: w.kind.startswith("tab"))
+        if tab.kind != "tab-current":
+            self.session.click(*tab.center)
+            self.app.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
+        return pop
+
+    def add(self, entry):
+        self.app.click("worldClockAdd")
+        combo = self.app.wait_widget("worldClockCombo")
+        self.session.click(*combo.center)
+        self.session.key("ctrl+a")
+        self.session.type(entry)
+        self.session.screenshot("adding " + entry)
+        self.session.key("Escape")  # closes the completion list, keeps the text
+        self.session.key("Return")
+        self.app.wait_window("popover")
+
+    def system_time(self, zone, fmt):
+        env = dict(os.environ, TZ=zone)
+        return subprocess.run(["date", "+" + fmt], env=env, capture_output=True,
+                              text=True).stdout.strip()
+
+    def test_add_cities_see_offsets_and_times_delete_and_keep_them(self):
+        pop = self.open_tab()
+        for name in ("worldClockAdd", "worldClockClear", "worldClockRefresh"):
+            self.assertTrue(inside(self.app.wait_widget(name), pop), name)
+
+        self.add("Kolkata/Asia")
+        self.app.wait_widget("worldClockCity-0", text="Kolkata")
+        self.app.wait_widget("worldClockOffset-0", text="+05:30")
+        time_now = self.app.wait_widget("worldClockTime-0").text
+        self.assertRegex(time_now, r"^\d{1,2}:\d\d(AM|PM)?$")
+        self.assertIn(time_now.rstrip("APM"), {self.system_time("Asia/Kolkata", "%-I:%M"),
+                                               self.system_time("Asia/Kolkata", "%H:%M")})
+
+        # A long name, a zone behind UTC, and one on the far side of the date line.
+        for entry in ("Port of Spain/America", "St Johns/America", "DumontDUrville/Antarctica"):
+            self.add(entry)
+        self.app.wait_widget("worldClockCity-1", text="Port of Spain")
+        self.app.wait_widget("worldClockOffset-1", text="-04:00")
+        self.app.wait_widget("worldClockCity-2", text="St Johns")
+        self.assertIn(self.app.wait_widget("worldClockOffset-2").text, ("-03:30", "-02:30"))
+        self.app.wait_widget("worldClockOffset-3", text="+10:00")
+        self.session.screenshot("four-cities")
+
+        # Nothing clipped or outside the popover, rows in order without overlap.
+        widgets = self.app.screen()[1]
+        rows = [w for w in widgets if re.match(r"worldClock(City|Offset|Time|Delete)-\d", w.name)]
+        self.assertEqual(len(rows), 16)
+        for w in rows:
+            self.assertNotEqual(w.kind, "label-clipped", w)
+            self.assertTrue(inside(w, pop), "%r outside %r" % (w, pop))
+        for i in range(3):
+            a = self.app.widget("worldClockCity-%d" % i)
+            b = self.app.widget("worldClockCity-%d" % (i + 1))
+            self.assertLessEqual(a.y + a.h, b.y)
+        for i in range(4):
+            city, offset = (self.app.widget("worldClock%s-%d" % (k, i)) for k in ("City", "Offset"))
+            clock, delete = (self.app.widget("worldClock%s-%d" % (k, i)) for k in ("Time", "Delete"))
+            self.assertLessEqual(city.x + city.w, offset.x + 1, (city, offset))
+            self.assertLessEqual(clock.x + clock.w, delete.x + 1, (clock, delete))
+
+        # Typing a city alone is no catalogue entry: nothing is added.
+        self.add("London")
+        wait_until(lambda: self.app.widget("worldClockCombo") is None, 10, what="combo closed")
+        self.assertIsNone(self.app.widget("worldClockCity-4"))
+
+        self.app.click("worldClockDelete-1")
+        self.app.wait_widget("worldClockCity-1", text="St Johns")
+        wait_until(lambda: self.app.widget("worldClockCity-3") is None, 10, what="three rows")
+
+        # The list outlives the program.
+        self.app.terminate()
+        self.app.wait()
+        self.app = self.session.start_pendra(env=self.env)
+        self.open_tab()
+        for i, city in enumerate(("Kolkata", "St Johns", "DumontDUrville")):
+            self.app.wait_widget("worldClockCity-%d" % i, text=city)
+        self.app.click("worldClockClear")
+        wait_until(lambda: self.app.widget("worldClockCity-0") is None, 10, what="cleared")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QCompleter>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "platform/Clock.h"
+#include "platform/UserDefaults.h"
+#include "support/StdoutCapture.h"
+#include "support/TestEnvironment.h"
+#include "worldclock/WorldClockViewController.h"
+#include "worldclock/ZoneTestSupport.h"
+
+namespace pendra {
+namespace {
+
+using test::utc;
+
+class WorldClockPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::clearUserDefaults();
+        QLocale::setDefault(QLocale::c());
+        setNow(utc(2024, 1, 15, 15, 7, 42));
+    }
+    void TearDown() override {
+        Clock::setNowForTesting({});
+        QLocale::setDefault(QLocale::system());
+    }
+
+    static void setNow(const QDateTime& when) {
+        Clock::setNowForTesting([when] { return when.toLocalTime(); });
+    }
+
+    std::unique_ptr<WorldClockViewController> makePanel() {
+        auto panel = std::make_unique<WorldClockViewController>();
+        panel->setFixedSize(450, 300);
+        panel->viewDidLoad();
+        panel->show();
+        panel->viewDidAppear();
+        return panel;
+    }
+
+    template <typename T>
+    static T* child(QWidget* panel, const QString& name) {
+        T* w = panel->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << qPrintable(name);
+        return w;
+    }
+    static QTableWidget* table(QWidget* p) { return child<QTableWidget>(p, "worldClockTable"); }
+    static QComboBox* combo(QWidget* p) { return child<QComboBox>(p, "worldClockCombo"); }
+    static void click(QWidget* p, const QString& name) {
+        QTest::mouseClick(child<QPushButton>(p, name), Qt::LeftButton);
+    }
+
+    // The cell's label or delete button as the table shows it now.
+    template <typename T = QLabel>
+    static T* cell(QWidget* p, int row, int column) {
+        QWidget* container = table(p)->cellWidget(row, column);
+        return container ? container->findChild<T*>() : nullptr;
+    }
+    static QString text(QWidget* p, int row, int column) {
+        QLabel* l = cell(p, row, column);
+        return l ? l->text() : QString("<none>");
+    }
+    static QStringList shownCities(QWidget* p) {
+        QStringList names;
+        for (int r = 0; r < table(p)->rowCount(); ++r) {
+            names << text(p, r, 0);
+        }
+        return names;
+    }
+
+    // Opens the combo box with the add button, types `typed` and confirms it.
+    static void typeAndConfirm(WorldClockViewController* p, const QString& typed) {
+        click(p, "worldClockAdd");
+        ASSERT_TRUE(p->isAddingNewCity());
+        QLineEdit* edit = combo(p)->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    UserDefaults& defaults = UserDefaults::standard();
+    test::ScopedTimeZone tz{"Europe/London"};
+};
+
+TEST_F(WorldClockPanelTest, AddingLondonStoresExactlyLondon) {
+    auto panel = makePanel();
+    EXPECT_EQ(table(panel.get())->rowCount(), 0);
+    EXPECT_FALSE(combo(panel.get())->isVisible());
+
+    typeAndConfirm(panel.get(), "London/Europe");
+
+    EXPECT_EQ(defaults.stringArrayForKey("cities"), QStringList{"London"});
+    EXPECT_EQ(panel->cities(), QStringList{"London"});
+    EXPECT_EQ(shownCities(panel.get()), QStringList{"London"});
+    EXPECT_EQ(text(panel.get(), 0, 1), QString("+00:00"));
+    EXPECT_EQ(text(panel.get(), 0, 2), QString("3:07PM"));
+    EXPECT_FALSE(panel->isAddingNewCity());
+    EXPECT_FALSE(combo(panel.get())->isVisible());
+}
+
+TEST_F(WorldClockPanelTest, TheComboBoxSitsBetweenAddAndClearOnlyWhileAdding) {
+    auto panel = makePanel();
+    auto* add = child<QPushButton>(panel.get(), "worldClockAdd");
+    auto* clear = child<QPushButton>(panel.get(), "worldClockClear");
+    QComboBox* box = combo(panel.get());
+    EXPECT_EQ(clear->x(), add->geometry().right() + 1);
+
+    click(panel.get(), "worldClockAdd");
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->x(), add->geometry().right() + 1);
+    EXPECT_EQ(clear->x(), box->geometry().right() + 1);
+    EXPECT_EQ(box->count(), panel->cityCountryIDs().size());
+    EXPECT_EQ(box->itemText(0), panel->cityCountryIDs().first());
+
+    // Pressing add again confirms what the combo box holds.
+    box->lineEdit()->setText("Tokyo/Asia");
+    click(panel.get(), "worldClockAdd");
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(clear->x(), add->geometry().right() + 1);
+    EXPECT_EQ(panel->cities(), QStringList{"Tokyo"});
+    // The combo box keeps its text for the next time.
+    EXPECT_EQ(box->currentText(), QString("Tokyo/Asia"));
+}
+
+TEST_F(WorldClockPanelTest, AddingTheSameCityTwiceKeepsOneRowAndSelectsIt) {
+    auto panel = makePanel();
+    typeAndConfirm(panel.get(), "London/Europe");
+    typeAndConfirm(panel.get(), "New York/America");
+    test::StdoutCapture out;
+    typeAndConfirm(panel.get(), "London/Europe");
+    out.restore();
+
+    EXPECT_EQ(panel->cities(), (QStringList{"London", "New York"}));
+    EXPECT_EQ(defaults.stringArrayForKey("cities"), (QStringList{"London", "New York"}));
+    EXPECT_EQ(shownCities(panel.get()), (QStringList{"London", "New York"}));
+    const QModelIndexList selected = table(panel.get())->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().row(), 0);
+    EXPECT_TRUE(out.text().split('\n').contains("London"));
+    EXPECT_FALSE(panel->isAddingNewCity());
+
+    // Selection survives a refresh.
+    click(panel.get(), "worldClockRefresh");
+    ASSERT_EQ(table(panel.get())->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(table(panel.get())->selectionModel()->selectedRows().first().row(), 0);
+}
+
+TEST_F(WorldClockPanelTest, TypingAPartialNameAddsNothingAndClosesTheComboBox) {
+    auto panel = makePanel();
+    typeAndConfirm(panel.get(), "London");
+    EXPECT_TRUE(panel->cities().isEmpty());
+    EXPECT_FALSE(defaults.contains("cities"));
+    EXPECT_EQ(table(panel.get())->rowCount(), 0);
+    EXPECT_FALSE(panel->isAddingNewCity());
+    EXPECT_FALSE(combo(panel.get())->isVisible());
+
+    // Free text that is no entry at all is not taken either, nor added to the list.
+    const int items = combo(panel.get())->count();
+    typeAndConfirm(panel.get(), "Gotham/Nowhere");
+    EXPECT_TRUE(panel->cities().isEmpty());
+    EXPECT_EQ(combo(panel.get())->count(), items);
+}
+
+TEST_F(WorldClockPanelTest, CompletionOffersEntriesAsTheUserTypes) {
+    auto panel = makePanel();
+    QApplication::setActiveWindow(panel.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(panel.get()));
+    click(panel.get(), "worldClockAdd");
+    QLineEdit* edit = combo(panel.get())->lineEdit();
+    // The line follows the completer only while it has the focus, as it has
+    // once the add button has opened the combo box.
+    ASSERT_TRUE(test::waitUntil([&] { return edit->hasFocus(); }));
+    edit->clear();
+    QTest::keyClicks(edit, "Kolk");
+    QCompleter* completer = combo(panel.get())->completer();
+    ASSERT_NE(completer, nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return completer->popup()->isVisible(); }));
+    EXPECT_EQ(completer->completionCount(), 1);
+    EXPECT_EQ(completer->currentCompletion(), QString("Kolkata/Asia"));
+    // Typing alone does not fill the line in.
+    EXPECT_EQ(edit->text(), QString("Kolk"));
+
+    QTest::keyClick(completer->popup(), Qt::Key_Down);
+    EXPECT_EQ(edit->text(), QString("Kolkata/Asia"));
+    test::StdoutCapture out;
+    QTest::keyClick(completer->popup(), Qt::Key_Return);
+    out.restore();
+    EXPECT_EQ(panel->cities(), QStringList{"Kolkata"});
+    EXPECT_FALSE(panel->isAddingNewCity());
+    EXPECT_EQ(text(panel.get(), 0, 1), QString("+05:30"));
+    // One pick is one addition: no second pass that finds the city already listed.
+    EXPECT_FALSE(out.text().split('\n').contains("Kolkata"));
+}
+
+TEST_F(WorldClockPanelTest, DeletingRowOneOfThreeKeepsTheOthersWithFreshTags) {
+    defaults.setStringArray("cities", {"London", "New York", "Tokyo"});
+    auto panel = makePanel();
+    ASSERT_EQ(shownCities(panel.get()), (QStringList{"London", "New York", "Tokyo"}));
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(cell<QToolButton>(panel.get(), r, 2)->property("tag").toInt(), r);
+    }
+
+    QToolButton* x = cell<QToolButton>(panel.get(), 1, 2);
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->text(), QString("x"));
+    EXPECT_EQ(x->objectName(), QString("worldClockDelete-1"));
+    QTest::mouseClick(x, Qt::LeftButton);
+
+    EXPECT_EQ(panel->cities(), (QStringList{"London", "Tokyo"}));
+    EXPECT_EQ(defaults.stringArrayForKey("cities"), (QStringList{"London", "Tokyo"}));
+    EXPECT_EQ(shownCities(panel.get()), (QStringList{"London", "Tokyo"}));
+    ASSERT_EQ(table(panel.get())->rowCount(), 2);
+    EXPECT_EQ(cell<QToolButton>(panel.get(), 0, 2)->property("tag").toInt(), 0);
+    EXPECT_EQ(cell<QToolButton>(panel.get(), 1, 2)->property("tag").toInt(), 1);
+    EXPECT_EQ(cell<QToolButton>(panel.get(), 1, 2)->objectName(), QString("worldClockDelete-1"));
+    EXPECT_EQ(text(panel.get(), 1, 1), QString("+09:00"));
+}
+
+TEST_F(WorldClockPanelTest, ClearingPersistsAcrossARestart) {
+    defaults.setStringArray("cities", {"London", "Tokyo"});
+    {
+        auto panel = makePanel();
+        EXPECT_EQ(table(panel.get())->rowCount(), 2);
+        click(panel.get(), "worldClockAdd");
+        click(panel.get(), "worldClockClear");
+        EXPECT_EQ(table(panel.get())->rowCount(), 0);
+        EXPECT_TRUE(panel->isAddingNewCity()) << "clearing leaves adding mode alone";
+    }
+    EXPECT_EQ(defaults.stringArrayForKey("cities"), QStringList{});
+    auto again = makePanel();
+    EXPECT_TRUE(again->cities().isEmpty());
+    EXPECT_EQ(table(again.get())->rowCount(), 0);
+}
+
+TEST_F(WorldClockPanelTest, StoredListsOfTheWrongTypeReadAsEmpty) {
+    defaults.setRawForTesting("cities", 42);
+    auto panel = makePanel();
+    EXPECT_TRUE(panel->cities().isEmpty());
+    typeAndConfirm(panel.get(), "London/Europe");
+    EXPECT_EQ(defaults.stringArrayForKey("cities"), QStringList{"London"});
+}
+
+TEST_F(WorldClockPanelTest, RowsShowOffsetsAndBothTimeFormsWithTheInjectedClock) {
+    defaults.setStringArray("cities", {"London", "Kolkata", "St Johns", "Kathmandu", "Sydney"});
+    defaults.setBool("com.Zentho.Do24HourTime", false);
+    auto panel = makePanel();
+    QTableWidget* t = table(panel.get());
+    ASSERT_EQ(t->rowCount(), 5);
+    EXPECT_EQ(t->columnCount(), 3);
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(t->rowHeight(r), 40);
+    }
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(t->columnWidth(c), 150);
+    }
+    EXPECT_EQ(shownCities(panel.get()),
+              (QStringList{"London", "Kolkata", "St Johns", "Kathmandu", "Sydney"}));
+    const QStringList offsets{"+00:00", "+05:30", "-03:30", "+05:45", "+11:00"};
+    const QStringList twelve{"3:07PM", "8:37PM", "11:37AM", "8:52PM", "2:07AM"};
+    const QStringList twentyFour{"15:07", "20:37", "11:37", "20:52", "02:07"};
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(text(panel.get(), r, 1), offsets[r]) << r;
+        EXPECT_EQ(text(panel.get(), r, 2), twelve[r]) << r;
+    }
+
+    // The preference is read again each time the panel is shown.
+    defaults.setBool("com.Zentho.Do24HourTime", true);
+    click(panel.get(), "worldClockRefresh");
+    EXPECT_EQ(text(panel.get(), 0, 2), QString("3:07PM"));
+    panel->viewDidAppear();
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(text(panel.get(), r, 2), twentyFour[r]) << r;
+    }
+
+    // In July London and Sydney have both changed their clocks.
+    setNow(utc(2024, 7, 15, 15, 7, 42));
+    click(panel.get(), "worldClockRefresh");
+    EXPECT_EQ(text(panel.get(), 1, 1), QString("+04:30"));
+    EXPECT_EQ(text(panel.get(), 4, 1), QString("+09:00"));
+    EXPECT_EQ(text(panel.get(), 0, 2), QString("16:07"));
+}
+
+TEST_F(WorldClockPanelTest, ACityWhoseZoneIsGoneGetsARowWithoutTimes) {
+    defaults.setStringArray("cities", {"Atlantis", "London", "<b>Lost</b> Town"});
+    test::StdoutCapture out;
+    auto panel = makePanel();
+    out.restore();
+    const QString printed = out.text();
+    EXPECT_TRUE(printed.contains("Couldn't find city Atlantis in identifiers [\""));
+    EXPECT_TRUE(printed.contains("Couldn't find city <b>Lost</b>_Town in identifiers [\""));
+
+    ASSERT_EQ(table(panel.get())->rowCount(), 3);
+    EXPECT_EQ(text(panel.get(), 0, 0), QString("Atlantis"));
+    EXPECT_EQ(text(panel.get(), 0, 1), QString());
+    EXPECT_EQ(text(panel.get(), 0, 2), QString());
+    EXPECT_EQ(text(panel.get(), 1, 1), QString("+00:00"));
+    QLabel* odd = cell(panel.get(), 2, 0);
+    EXPECT_EQ(odd->textFormat(), Qt::PlainText);
+    EXPECT_EQ(odd->text(), QString("<b>Lost</b> Town"));
+
+    // Such a row can still be removed.
+    QTest::mouseClick(cell<QToolButton>(panel.get(), 0, 2), Qt::LeftButton);
+    EXPECT_EQ(panel->cities(), (QStringList{"London", "<b>Lost</b> Town"}));
+}
+
+TEST_F(WorldClockPanelTest, AnUnknownColumnIsReportedAndLeftEmpty) {
+    defaults.setStringArray("cities", {"London"});
+    auto panel = makePanel();
+    table(panel.get())->setColumnCount(4);
+    test::StdoutCapture out;
+    click(panel.get(), "worldClockRefresh");
+    out.restore();
+    EXPECT_TRUE(out.text().split('\n').contains("weird table column: 3"));
+    EXPECT_EQ(text(panel.get(), 0, 3), QString());
+    EXPECT_EQ(text(panel.get(), 0, 1), QString("+00:00"));
+}
+
+TEST_F(WorldClockPanelTest, TimesFollowTheMinuteOnlyWhileShown) {
+    defaults.setStringArray("cities", {"London"});
+    defaults.setBool("com.Zentho.Do24HourTime", true);
+    // A clock that runs from 2 s before a minute ends.
+    QElapsedTimer running;
+    running.start();
+    const QDateTime start = utc(2024, 1, 15, 15, 7, 58);
+    Clock::setNowForTesting([=] { return start.addMSecs(running.elapsed()).toLocalTime(); });
+    auto panel = makePanel();
+    if (running.elapsed() < 1500) {
+        EXPECT_EQ(text(panel.get(), 0, 2), QString("15:07"));
+    }
+    EXPECT_TRUE(test::waitUntil([&] { return text(panel.get(), 0, 2) == "15:08"; }, 20000));
+
+    auto* minute = panel->findChild<QTimer*>("worldClockMinuteTimer");
+    ASSERT_NE(minute, nullptr);
+    EXPECT_TRUE(minute->isActive());
+    panel->hide();
+    EXPECT_FALSE(minute->isActive());
+    panel->show();
+    EXPECT_TRUE(minute->isActive());
+}
+
+}  // namespace
+}  // namespace pendra
