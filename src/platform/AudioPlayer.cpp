@@ -20,9 +20,9 @@ struct AudioPlayer::Impl {
     QAudioOutput* output = nullptr;
     QString file;
     bool failed = false;
-    // Whether the sound is wanted, and whether it has been seen to move.
+    // Whether the sound is wanted, and when its position last moved.
     bool wanted = false;
-    bool started = false;
+    qint64 lastPosition = -1;
     int stalledChecks = 0;
     int restarts = 0;
     QTimer* watchdog = nullptr;
@@ -30,11 +30,14 @@ struct AudioPlayer::Impl {
 
 namespace {
 
-// The backend now and then accepts play() and then never starts its stream.
-// A ring nobody hears is the failure that matters most, so a sound that has
-// not moved after this long is opened again in a new player.
-constexpr int kWatchdogMs = 1000;
-constexpr int kStalledChecksBeforeRestart = 4;
+// The backend now and then accepts play() and never starts its stream, or
+// stops for good at the end of a loop with no error. A ring nobody hears is
+// the failure that matters most, so the position is watched for as long as
+// the sound is wanted, and a sound that stands still this long is opened
+// again in a new player.
+constexpr int kWatchdogMs = 500;
+constexpr int kStalledChecksBeforeRestart = 5;
+// Restarts in a row without the sound moving in between, before giving up.
 constexpr int kMaxRestarts = 5;
 
 }  // namespace
@@ -104,6 +107,16 @@ void AudioPlayer::start(const QString& file) {
                 });
         connect(d->player, &QMediaPlayer::mediaStatusChanged, this,
                 [this](QMediaPlayer::MediaStatus status) {
+                    if (status == QMediaPlayer::EndOfMedia && d->wanted && !d->failed) {
+                        // Seeking back to the start for the next loop now and
+                        // then leaves the stream standing still; opening the
+                        // file afresh does not.
+                        const QUrl source = d->player->source();
+                        d->player->setSource(QUrl());
+                        d->player->setSource(source);
+                        d->player->play();
+                        return;
+                    }
                     if (status != QMediaPlayer::InvalidMedia || d->failed) {
                         return;
                     }
@@ -122,10 +135,10 @@ void AudioPlayer::start(const QString& file) {
     d->failed = false;
     d->player->stop();
     d->player->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
-    d->player->setLoops(QMediaPlayer::Infinite);
+    d->player->setLoops(1);
     d->player->play();
     d->wanted = true;
-    d->started = false;
+    d->lastPosition = -1;
     d->stalledChecks = 0;
     if (d->watchdog == nullptr) {
         d->watchdog = new QTimer(this);
@@ -140,9 +153,12 @@ void AudioPlayer::checkProgress() {
         d->watchdog->stop();
         return;
     }
-    if (d->player->playbackState() == QMediaPlayer::PlayingState && d->player->position() > 0) {
-        d->started = true;
-        d->watchdog->stop();
+    const qint64 position = d->player->position();
+    if (d->player->playbackState() == QMediaPlayer::PlayingState && position > 0 &&
+        position != d->lastPosition) {
+        d->lastPosition = position;
+        d->stalledChecks = 0;
+        d->restarts = 0;
         return;
     }
     if (++d->stalledChecks < kStalledChecksBeforeRestart) {
@@ -152,12 +168,12 @@ void AudioPlayer::checkProgress() {
     if (d->restarts >= kMaxRestarts) {
         d->failed = true;
         d->player->stop();
-        emit failed(d->file + QStringLiteral(": the sound never started playing"));
+        emit failed(d->file + QStringLiteral(": the sound does not play"));
         return;
     }
     ++d->restarts;
-    printLine(QStringLiteral("The sound had not started after ") +
-              QString::number(kWatchdogMs * kStalledChecksBeforeRestart / 1000) +
+    printLine(QStringLiteral("The sound stood still for ") +
+              QString::number(kWatchdogMs * kStalledChecksBeforeRestart / 1000.0) +
               QStringLiteral(" s; opening it again: ") + d->file);
     // A fresh player: the stuck one may hold a pipeline that never recovers.
     d->player->stop();
