@@ -1,10 +1,12 @@
 #include "app/ViewController.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/TabViewController.h"
+#include "platform/Autostart.h"
 #include "platform/DateFormatSource.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
@@ -18,6 +20,7 @@ bool do24HourTimeFromFormat(const std::optional<QString>& format) {
 ViewController::ViewController(UserNotificationCenter& center, QWidget* parent)
     : QWidget(parent),
       tabView_(new TabViewController(center, this)),
+      startAtLogin_(new QCheckBox(QStringLiteral("Start at Login"), this)),
       quitBtn_(new QPushButton(QStringLiteral("Quit"), this)) {
     setObjectName(QStringLiteral("ViewController"));
     quitBtn_->setObjectName(QStringLiteral("quitButton"));
@@ -26,7 +29,15 @@ ViewController::ViewController(UserNotificationCenter& center, QWidget* parent)
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(6);
     layout->addWidget(tabView_);
+    startAtLogin_->setObjectName(QStringLiteral("startAtLoginCheckbox"));
+    // A clock that must ring after a reboot has to be running: offer it here.
+    connect(startAtLogin_, &QCheckBox::clicked, this, [this](bool on) {
+        if (!Autostart::setEnabled(on)) {
+            startAtLogin_->setChecked(Autostart::isEnabled());
+        }
+    });
     auto* bar = new QHBoxLayout();
+    bar->addWidget(startAtLogin_);
     bar->addStretch(1);
     bar->addWidget(quitBtn_);
     layout->addLayout(bar);
@@ -41,6 +52,8 @@ void ViewController::viewDidAppear() {
     const bool flag = do24HourTimeFromFormat(systemClockDateFormat());
     printLine(QStringLiteral("24 hour time: ") + (flag ? "true" : "false"));
     UserDefaults::standard().setBool(do24HourTimeKey, flag);
+    // The entry is the only state: the user may have removed it by hand.
+    startAtLogin_->setChecked(Autostart::isEnabled());
     tabView_->viewDidAppear();
 }
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <optional>
 
+class QCheckBox;
 class QPushButton;
 
 namespace pendra {
@@ -27,6 +28,7 @@ public:
 
     TabViewController* tabViewController() const { return tabView_; }
     QPushButton* quitButton() const { return quitBtn_; }
+    QCheckBox* startAtLoginCheckbox() const { return startAtLogin_; }
 
     const QString do24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
 
@@ -35,6 +37,7 @@ signals:
 
 private:
     TabViewController* tabView_;
+    QCheckBox* startAtLogin_;
     QPushButton* quitBtn_;
 };
 

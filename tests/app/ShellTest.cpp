@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -12,6 +14,7 @@
 #include "app/SingleInstance.h"
 #include "app/TabViewController.h"
 #include "app/ViewController.h"
+#include "platform/Autostart.h"
 #include "platform/DateFormatSource.h"
 #include "platform/NotificationPresenter.h"
 #include "platform/UserDefaults.h"
@@ -147,6 +150,33 @@ TEST_F(ShellTest, ShowingThePopoverStoresTheTwentyFourHourFlag) {
     EXPECT_EQ(UserDefaults::standard().boolForKey("com.Zentho.Do24HourTime"),
               do24HourTimeFromFormat(systemClockDateFormat()));
     EXPECT_TRUE(UserDefaults::standard().contains("com.Zentho.Do24HourTime"));
+}
+
+TEST_F(ShellTest, StartAtLoginFollowsTheEntryAndRevertsWhenItCannotBeWritten) {
+    const QString autostart = qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart";
+    QDir(autostart).removeRecursively();
+    ViewController vc(center);
+    vc.viewDidLoad();
+    vc.show();
+    vc.viewDidAppear();
+    QCheckBox* box = vc.startAtLoginCheckbox();
+    ASSERT_EQ(box->objectName(), "startAtLoginCheckbox");
+    EXPECT_FALSE(box->isChecked());
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(Autostart::isEnabled());
+    // Removed by hand while the popover was closed: the next showing says so.
+    ASSERT_TRUE(QFile::remove(Autostart::entryPath()));
+    vc.viewDidAppear();
+    EXPECT_FALSE(box->isChecked());
+    // A folder where the entry belongs cannot be replaced: the box stays off.
+    ASSERT_TRUE(QDir().mkpath(Autostart::entryPath() + "/keep"));
+    testing::internal::CaptureStdout();
+    QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_NE(out.find("Cannot write the login item"), std::string::npos) << out;
+    QDir(autostart).removeRecursively();
 }
 
 // The quit warning's state table, answered through the real dialog.
