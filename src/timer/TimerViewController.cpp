@@ -103,6 +103,11 @@ TimerViewController::~TimerViewController() {
     // The source's handler reaches into this panel: stop it first.
     actualTimer_.reset();
     queue_.reset();
+    // Hiding the widget tree on destruction takes the focus from a field,
+    // whose editingFinished would then call into this half-destroyed panel.
+    for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
+        disconnect(f, nullptr, this, nullptr);
+    }
 }
 
 void TimerViewController::viewDidLoad() {
