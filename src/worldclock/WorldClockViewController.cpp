@@ -336,6 +336,8 @@ QWidget* WorldClockViewController::cellFor(int column, int row, Row& built) {
             deleteBtn->setGeometry(frame(110, 5, 20, 20, kRowHeight));
             deleteBtn->setProperty("tag", row);
             deleteBtn->setText(QStringLiteral("x"));
+            deleteBtn->setAccessibleName(QStringLiteral("Delete ") + cities_[row]);
+            deleteBtn->setToolTip(deleteBtn->accessibleName());
             deleteBtn->adjustSize();
             connect(deleteBtn, &QToolButton::clicked, this,
                     [this, deleteBtn] { deleteBtnPressed(deleteBtn); });

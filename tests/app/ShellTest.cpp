@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
@@ -177,6 +182,48 @@ TEST_F(ShellTest, StartAtLoginFollowsTheEntryAndRevertsWhenItCannotBeWritten) {
     EXPECT_FALSE(box->isChecked());
     EXPECT_NE(out.find("Cannot write the login item"), std::string::npos) << out;
     QDir(autostart).removeRecursively();
+}
+
+// What a screen reader would announce for each control the user can reach.
+QString accessibleName(QWidget* w) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name).trimmed() : QString();
+}
+
+TEST_F(ShellTest, EveryReachableControlOfEveryTabHasASpokenName) {
+    UserDefaults::standard().setStringArray("cities", {"London"});
+    ViewController vc(center);
+    vc.viewDidLoad();
+    vc.show();
+    vc.viewDidAppear();
+    TabViewController* tabs = vc.tabViewController();
+    QStringList unnamed;
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        if (i == 1) {
+            // A row in its editor shows the editing controls too.
+            auto* add = vc.findChild<QAbstractButton*>("alarmNew");
+            ASSERT_NE(add, nullptr);
+            add->click();
+        }
+        QCoreApplication::processEvents();
+        for (QWidget* w : vc.findChildren<QWidget*>()) {
+            if (!w->isVisible() || w->focusPolicy() == Qt::NoFocus ||
+                qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QTabBar*>(w) ||
+                qobject_cast<QTabWidget*>(w) || qobject_cast<QAbstractSpinBox*>(w->parent()) ||
+                !w->isEnabled()) {
+                continue;
+            }
+            const QString name = accessibleName(w);
+            // A lone letter ("x", "X") says nothing about what it does.
+            if (name.size() < 2) {
+                unnamed << QStringLiteral("%1 %2 on tab %3")
+                               .arg(w->metaObject()->className(), w->objectName())
+                               .arg(i);
+            }
+        }
+    }
+    EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
 }
 
 // The quit warning's state table, answered through the real dialog.
