@@ -22,12 +22,15 @@ QString oneLine(QString s) {
 }
 
 QString geometryOf(const QWidget* w, QRect local) {
+    // In the screen's own pixels, which is what input tools click by, also
+    // when Qt scales (QT_SCALE_FACTOR).
     const QPoint topLeft = w->mapToGlobal(local.topLeft());
+    const qreal ratio = w->devicePixelRatioF();
     return QStringLiteral("%1 %2 %3 %4")
-        .arg(topLeft.x())
-        .arg(topLeft.y())
-        .arg(local.width())
-        .arg(local.height());
+        .arg(qRound(topLeft.x() * ratio))
+        .arg(qRound(topLeft.y() * ratio))
+        .arg(qRound(local.width() * ratio))
+        .arg(qRound(local.height() * ratio));
 }
 }  // namespace
 
