@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/AppDelegate.h"
+#include "app/Appearance.h"
 #include "app/Popover.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         return instance.notifyRunningInstance() ? 0 : 1;
     }
 
+    pendra::applyDesktopAppearance();
     pendra::SignalWatcher signalWatcher;
     pendra::AppDelegate delegate;
     QObject::connect(&instance, &pendra::SingleInstance::showRequested, &delegate, [&delegate] {

@@ -16,6 +16,8 @@ PACKAGES=(
   xvfb xauth openbox tint2 dunst dbus dbus-x11 libnotify-bin
   pulseaudio pulseaudio-utils sox ffmpeg faketime xdotool x11-utils
   imagemagick fonts-dejavu-core python3
+  # the desktop's clock format and colour scheme are read from these
+  gsettings-desktop-schemas
   # install and package: validators, the icon renderer, dpkg-shlibdeps and file for CPack
   desktop-file-utils appstream librsvg2-bin dpkg-dev file
 )

@@ -1,42 +1,22 @@
-// gio first: Qt's `signals` keyword macro breaks glib's headers.
-#include <gio/gio.h>
-
 #include "platform/DateFormatSource.h"
 
 #include <QLocale>
+
+#include "platform/DesktopSettings.h"
 
 namespace pendra {
 
 namespace {
 
 std::optional<QString> gnomeClockFormat() {
-    // Looking the schema up first: g_settings_new() aborts the process when the
-    // schema is not installed.
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    if (source == nullptr) {
-        return std::nullopt;
+    const std::optional<QString> format = desktopInterfaceString("clock-format");
+    if (format == QStringLiteral("12h")) {
+        return QStringLiteral("h:mm a");
     }
-    GSettingsSchema* schema =
-        g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE);
-    if (schema == nullptr) {
-        return std::nullopt;
+    if (format == QStringLiteral("24h")) {
+        return QStringLiteral("HH:mm");
     }
-    const bool hasKey = g_settings_schema_has_key(schema, "clock-format");
-    std::optional<QString> result;
-    if (hasKey) {
-        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-        gchar* value = g_settings_get_string(settings, "clock-format");
-        const QString format = QString::fromUtf8(value);
-        g_free(value);
-        g_object_unref(settings);
-        if (format == QLatin1String("12h")) {
-            result = QStringLiteral("h:mm a");
-        } else if (format == QLatin1String("24h")) {
-            result = QStringLiteral("HH:mm");
-        }
-    }
-    g_settings_schema_unref(schema);
-    return result;
+    return std::nullopt;
 }
 
 }  // namespace

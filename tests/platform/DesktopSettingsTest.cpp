@@ -1,0 +1,55 @@
+// gio first: Qt's `signals` keyword macro breaks glib's headers.
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+
+#include "platform/DateFormatSource.h"
+#include "platform/DesktopSettings.h"
+
+namespace pendra {
+namespace {
+
+// GIO's in-process backend: what the test writes is what the program reads,
+// and nothing reaches the machine's own settings.
+class DesktopSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("GSETTINGS_BACKEND", "memory");
+        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+        GSettingsSchema* schema =
+            source ? g_settings_schema_source_lookup(source, "org.gnome.desktop.interface", TRUE)
+                   : nullptr;
+        if (schema == nullptr) {
+            GTEST_SKIP() << "gsettings-desktop-schemas is not installed";
+        }
+        g_settings_schema_unref(schema);
+        settings = g_settings_new("org.gnome.desktop.interface");
+    }
+    void TearDown() override {
+        if (settings != nullptr) {
+            g_object_unref(settings);
+        }
+    }
+    GSettings* settings = nullptr;
+};
+
+TEST_F(DesktopSettingsTest, DarkOnlyWhenTheDesktopPrefersIt) {
+    EXPECT_FALSE(desktopPrefersDark()) << "the default scheme";
+    ASSERT_TRUE(g_settings_set_string(settings, "color-scheme", "prefer-dark"));
+    EXPECT_EQ(desktopInterfaceString("color-scheme"), QString("prefer-dark"));
+    EXPECT_TRUE(desktopPrefersDark());
+    ASSERT_TRUE(g_settings_set_string(settings, "color-scheme", "prefer-light"));
+    EXPECT_FALSE(desktopPrefersDark());
+}
+
+TEST_F(DesktopSettingsTest, ClockFormatAndKeysThatAreNoStrings) {
+    ASSERT_TRUE(g_settings_set_string(settings, "clock-format", "12h"));
+    EXPECT_EQ(systemClockDateFormat(), QString("h:mm a"));
+    ASSERT_TRUE(g_settings_set_string(settings, "clock-format", "24h"));
+    EXPECT_EQ(systemClockDateFormat(), QString("HH:mm"));
+    // Reading these as strings would abort the process.
+    EXPECT_FALSE(desktopInterfaceString("cursor-size"));
+    EXPECT_FALSE(desktopInterfaceString("no-such-key"));
+}
+
+}  // namespace
+}  // namespace pendra
