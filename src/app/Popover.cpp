@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/KeyboardActivation.h"
+
 namespace pendra {
 
 namespace {
@@ -73,6 +75,7 @@ Popover::Popover(QWidget* content, bool framed)
         QStringLiteral("#popover[framed=\"false\"] { border: 1px solid palette(mid); background: "
                        "palette(window); }"));
     setProperty("framed", framed);
+    new KeyboardActivation(this);
 }
 
 void Popover::setFramed(bool framed) {

@@ -6,12 +6,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include "app/AppDelegate.h"
@@ -24,6 +26,7 @@
 #include "platform/NotificationPresenter.h"
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
+#include "timer/TimerViewController.h"
 
 namespace pendra {
 namespace {
@@ -224,6 +227,53 @@ TEST_F(ShellTest, EveryReachableControlOfEveryTabHasASpokenName) {
         }
     }
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
+}
+
+TEST_F(ShellTest, SpaceAndReturnActOnTheFocusedButtonBeforeAnyPanelShortcut) {
+    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart").removeRecursively();
+    auto* vc = new ViewController(center);
+    Popover popover(vc, true);
+    vc->viewDidLoad();
+    popover.show();
+    vc->viewDidAppear();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    QWindow* window = popover.windowHandle();
+    TabViewController* tabs = vc->tabViewController();
+    auto press = [&](QWidget* w, Qt::Key key) {
+        w->setFocus();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), w);
+        QTest::keyClick(window, key);
+        QCoreApplication::processEvents();
+    };
+
+    // Stopwatch tab: Space and Return belong to the stopwatch, except on a button.
+    tabs->setCurrentIndex(3);
+    auto* start = vc->findChild<QPushButton*>("startStopBtn");
+    ASSERT_NE(start, nullptr);
+    QCheckBox* login = vc->startAtLoginCheckbox();
+    press(login, Qt::Key_Space);
+    EXPECT_TRUE(login->isChecked()) << "Space ticks the focused checkbox";
+    EXPECT_EQ(start->text(), "Start") << "and does not start the stopwatch";
+    press(login, Qt::Key_Return);
+    EXPECT_FALSE(login->isChecked()) << "Return toggles it too";
+    // Clicking Start leaves the focus alone, so Return goes on recording laps.
+    EXPECT_EQ(start->focusPolicy(), Qt::TabFocus);
+    EXPECT_EQ(login->focusPolicy(), Qt::TabFocus);
+
+    // Timer tab: Return on Cancel cancels instead of pausing through the shortcut.
+    tabs->setCurrentIndex(2);
+    TimerViewController* timer = tabs->timerPanel();
+    timer->secondTextField()->setText("30");
+    timer->controlTextDidEndEditing();
+    press(timer->secondTextField(), Qt::Key_Return);
+    EXPECT_EQ(timer->timer().currentState, Timer::state::on) << "Return in a field starts";
+    auto* cancel = vc->findChild<QPushButton*>("timerCancel");
+    ASSERT_NE(cancel, nullptr);
+    press(cancel, Qt::Key_Return);
+    EXPECT_EQ(timer->timer().currentState, Timer::state::off);
+    QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart").removeRecursively();
 }
 
 // The quit warning's state table, answered through the real dialog.
