@@ -85,9 +85,13 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     connect(startPauseResumeBtn_, &QPushButton::clicked, this,
             [this] { startPauseResumeBtnPressed(); });
     connect(cancelBtn_, &QPushButton::clicked, this, [this] { cancelBtnPressed(); });
-    setTabOrder(hourTextField_, minuteTextField_);
-    setTabOrder(minuteTextField_, secondTextField_);
-    setTabOrder(secondTextField_, ringtonesPopUpButton_);
+    // Each field, then its own stepper, left to right.
+    setTabOrder(hourTextField_, hourStepper_);
+    setTabOrder(hourStepper_, minuteTextField_);
+    setTabOrder(minuteTextField_, minuteStepper_);
+    setTabOrder(minuteStepper_, secondTextField_);
+    setTabOrder(secondTextField_, secondStepper_);
+    setTabOrder(secondStepper_, ringtonesPopUpButton_);
     setTabOrder(ringtonesPopUpButton_, startPauseResumeBtn_);
     setTabOrder(startPauseResumeBtn_, cancelBtn_);
 

@@ -122,6 +122,9 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
     tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
     tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     tableView_->setShowGrid(false);
+    // Tab leaves the table for the next control (the rows' delete buttons
+    // are reached in turn) instead of walking its cells.
+    tableView_->setTabKeyNavigation(false);
     tableView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     tableView_->verticalHeader()->setMinimumSectionSize(kRowHeight);
     tableView_->verticalHeader()->setDefaultSectionSize(kRowHeight);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -274,6 +275,60 @@ TEST_F(ShellTest, SpaceAndReturnActOnTheFocusedButtonBeforeAnyPanelShortcut) {
     press(cancel, Qt::Key_Return);
     EXPECT_EQ(timer->timer().currentState, Timer::state::off);
     QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart").removeRecursively();
+}
+
+TEST_F(ShellTest, TabReachesEveryControlOfEachTabInReadingOrder) {
+    UserDefaults::standard().setStringArray("cities", {"London", "Tokyo"});
+    auto* vc = new ViewController(center);
+    Popover popover(vc, true);
+    vc->viewDidLoad();
+    popover.show();
+    vc->viewDidAppear();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    TabViewController* tabs = vc->tabViewController();
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QCoreApplication::processEvents();
+        QWidget* panel = tabs->currentWidget();
+        QSet<QWidget*> reachable;
+        for (QWidget* w : panel->findChildren<QWidget*>()) {
+            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+                !qobject_cast<QAbstractScrollArea*>(w) &&
+                !qobject_cast<QAbstractSpinBox*>(w->parent())) {
+                reachable.insert(w);
+            }
+        }
+        ASSERT_FALSE(reachable.isEmpty()) << i;
+        tabs->tabBar()->setFocus();
+        QList<QWidget*> visited;
+        for (int step = 0; step < 80; ++step) {
+            QTest::keyClick(popover.windowHandle(), Qt::Key_Tab);
+            QWidget* f = QApplication::focusWidget();
+            if (f == nullptr || f == tabs->tabBar()) {
+                break;
+            }
+            if (reachable.contains(f) && !visited.contains(f)) {
+                visited << f;
+            }
+        }
+        QStringList missed;
+        for (QWidget* w : reachable) {
+            if (!visited.contains(w)) {
+                missed << w->objectName() + "(" + w->metaObject()->className() + ")";
+            }
+        }
+        EXPECT_TRUE(missed.isEmpty()) << "tab " << i << ": " << missed.join(", ").toStdString();
+        // Reading order: never back up a row (the controls of one row share
+        // its band of height).
+        for (int k = 1; k < visited.size(); ++k) {
+            const QPoint a = visited[k - 1]->mapTo(panel, QPoint(0, 0));
+            const QPoint b = visited[k]->mapTo(panel, QPoint(0, 0));
+            EXPECT_GE(b.y(), a.y() - 12)
+                << "tab " << i << ": " << visited[k - 1]->objectName().toStdString() << " then "
+                << visited[k]->objectName().toStdString();
+        }
+    }
 }
 
 // The quit warning's state table, answered through the real dialog.
