@@ -230,15 +230,27 @@ TEST_F(ShellTest, EveryReachableControlOfEveryTabHasASpokenName) {
     EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
 }
 
+// The content in a shown, active popover, as the user has it: keys then go
+// through the window and the shortcut map.
+struct OpenPopover {
+    explicit OpenPopover(UserNotificationCenter& center)
+        : content(new ViewController(center)), popover(content, true) {
+        content->viewDidLoad();
+        popover.show();
+        content->viewDidAppear();
+        QApplication::setActiveWindow(&popover);
+    }
+    bool active() { return QTest::qWaitForWindowActive(&popover); }
+    ViewController* content;
+    Popover popover;
+};
+
 TEST_F(ShellTest, SpaceAndReturnActOnTheFocusedButtonBeforeAnyPanelShortcut) {
     QDir(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart").removeRecursively();
-    auto* vc = new ViewController(center);
-    Popover popover(vc, true);
-    vc->viewDidLoad();
-    popover.show();
-    vc->viewDidAppear();
-    QApplication::setActiveWindow(&popover);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    OpenPopover open(center);
+    ASSERT_TRUE(open.active());
+    ViewController* vc = open.content;
+    Popover& popover = open.popover;
     QWindow* window = popover.windowHandle();
     TabViewController* tabs = vc->tabViewController();
     auto press = [&](QWidget* w, Qt::Key key) {
@@ -279,13 +291,10 @@ TEST_F(ShellTest, SpaceAndReturnActOnTheFocusedButtonBeforeAnyPanelShortcut) {
 
 TEST_F(ShellTest, TabReachesEveryControlOfEachTabInReadingOrder) {
     UserDefaults::standard().setStringArray("cities", {"London", "Tokyo"});
-    auto* vc = new ViewController(center);
-    Popover popover(vc, true);
-    vc->viewDidLoad();
-    popover.show();
-    vc->viewDidAppear();
-    QApplication::setActiveWindow(&popover);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    OpenPopover open(center);
+    ASSERT_TRUE(open.active());
+    ViewController* vc = open.content;
+    Popover& popover = open.popover;
     TabViewController* tabs = vc->tabViewController();
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);

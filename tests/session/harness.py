@@ -46,6 +46,12 @@ for _sig in (signal.SIGTERM, signal.SIGHUP):
     signal.signal(_sig, _on_signal)
 
 
+def inside(inner, outer):
+    """Whether widget or window `inner` lies wholly within `outer`."""
+    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
+            and inner.y + inner.h <= outer.y + outer.h)
+
+
 def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
     """Polls pred until it returns a true value; returns it, or raises."""
     deadline = time.monotonic() + timeout

@@ -6,12 +6,8 @@ import os
 import subprocess
 import unittest
 
-from harness import Session, wait_until
+from harness import Session, inside, wait_until
 
-
-def inside(inner, outer):
-    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
-            and inner.y + inner.h <= outer.y + outer.h)
 
 
 class TabsCheck:

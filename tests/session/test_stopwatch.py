@@ -5,7 +5,7 @@ import re
 import time
 import unittest
 
-from harness import Session, wait_until
+from harness import Session, inside, wait_until
 
 
 def hundredths(text):
@@ -14,10 +14,6 @@ def hundredths(text):
         raise AssertionError("not a stopwatch time: %r" % text)
     return int(m.group(1)) * 6000 + int(m.group(2)) * 100 + int(m.group(3))
 
-
-def inside(inner, outer):
-    return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
-            and inner.y + inner.h <= outer.y + outer.h)
 
 
 class Stopwatch(unittest.TestCase):
