@@ -221,6 +221,16 @@ class Pendra:
     def tray_icon(self, timeout=10.0):
         return wait_until(lambda: self.window("QSystemTrayIconSys"), timeout, what="tray icon")
 
+    def open_tab(self, label):
+        """Clicks the tray icon and the tab titled `label`; returns the popover."""
+        self.session.click(*self.tray_icon().center)
+        pop = self.wait_window("popover")
+        tab = self.wait_widget(text=label, pred=lambda w: w.kind.startswith("tab"))
+        if tab.kind != "tab-current":
+            self.session.click(*tab.center)
+            self.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
+        return pop
+
     def click(self, name=None, text=None, button=1, timeout=10.0):
         w = self.wait_widget(name, text, timeout)
         self.session.click(*w.center, button=button)

@@ -27,15 +27,6 @@ class Stopwatch(unittest.TestCase):
     def tearDown(self):
         self.session.screenshot("end")
 
-    def open_stopwatch_tab(self):
-        self.session.click(*self.icon.center)
-        pop = self.app.wait_window("popover")
-        tab = self.app.wait_widget(text="Stopwatch", pred=lambda w: w.kind.startswith("tab"))
-        if tab.kind != "tab-current":
-            self.session.click(*tab.center)
-            self.app.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
-        return pop
-
     def shown(self):
         return hundredths(self.app.wait_widget("timeLbl").text)
 
@@ -43,7 +34,7 @@ class Stopwatch(unittest.TestCase):
         return wait_until(lambda: pred(self.shown()), timeout, what=what)
 
     def test_start_lap_stop_reset_and_running_while_closed(self):
-        pop = self.open_stopwatch_tab()
+        pop = self.app.open_tab("Stopwatch")
         label = self.app.wait_widget("timeLbl", text="00:00.00")
         start = self.app.wait_widget("startStopBtn", text="Start")
         lap = self.app.wait_widget("lapBtn", text="Lap")
@@ -83,7 +74,7 @@ class Stopwatch(unittest.TestCase):
         self.app.wait_window("popover", present=False)
         closed_at = time.monotonic()
         time.sleep(2.0)
-        self.open_stopwatch_tab()
+        self.app.open_tab("Stopwatch")
         gone = time.monotonic() - closed_at
         self.wait_shown(lambda t: t >= resumed + int(gone * 100) - 10,
                         what="time counted while closed")

@@ -22,15 +22,6 @@ class WorldClock(unittest.TestCase):
     def tearDown(self):
         self.session.screenshot("end")
 
-    def open_tab(self):
-        self.session.click(*self.app.tray_icon().center)
-        pop = self.app.wait_window("popover")
-        tab = self.app.wait_widget(text="World Clock", pred=lambda w: w.kind.startswith("tab"))
-        if tab.kind != "tab-current":
-            self.session.click(*tab.center)
-            self.app.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
-        return pop
-
     def add(self, entry):
         self.app.click("worldClockAdd")
         combo = self.app.wait_widget("worldClockCombo")
@@ -48,7 +39,7 @@ class WorldClock(unittest.TestCase):
                               text=True).stdout.strip()
 
     def test_add_cities_see_offsets_and_times_delete_and_keep_them(self):
-        pop = self.open_tab()
+        pop = self.app.open_tab("World Clock")
         for name in ("worldClockAdd", "worldClockClear", "worldClockRefresh"):
             self.assertTrue(inside(self.app.wait_widget(name), pop), name)
 
@@ -100,7 +91,7 @@ class WorldClock(unittest.TestCase):
         self.app.terminate()
         self.app.wait()
         self.app = self.session.start_pendra(env=self.env)
-        self.open_tab()
+        self.app.open_tab("World Clock")
         for i, city in enumerate(("Kolkata", "St Johns", "DumontDUrville")):
             self.app.wait_widget("worldClockCity-%d" % i, text=city)
         self.app.click("worldClockClear")
