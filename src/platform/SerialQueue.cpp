@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -90,12 +91,69 @@ bool SerialQueue::isCurrent() const {
     return d->thread.get_id() == std::this_thread::get_id();
 }
 
+namespace {
+
+// Blocks for the main thread pass through our own locked queue, and the
+// queued call only wakes the main thread: it carries nothing of ours. A
+// block handed over inside Qt's queue would cross threads under Qt's
+// locking, which a race detector cannot see in a Qt not built for it.
+class MainQueue : public QObject {
+    Q_OBJECT
+public:
+    void post(std::function<void()> block) {
+        {
+            std::lock_guard lock(mutex_);
+            blocks_.push_back(std::move(block));
+        }
+        QMetaObject::invokeMethod(this, "runOne", Qt::QueuedConnection);
+    }
+
+    // One block per call keeps the order of everything queued meanwhile.
+    Q_INVOKABLE void runOne() {
+        std::function<void()> block;
+        {
+            std::lock_guard lock(mutex_);
+            if (blocks_.empty()) {
+                return;
+            }
+            block = std::move(blocks_.front());
+            blocks_.pop_front();
+        }
+        block();
+    }
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> blocks_;
+};
+
+MainQueue* mainQueueFor(QCoreApplication* app) {
+    static std::mutex mutex;
+    static QPointer<QCoreApplication> owner;
+    static MainQueue* queue = nullptr;
+    std::lock_guard lock(mutex);
+    if (owner != app) {
+        // A new application (tests make one after another) gets a new queue;
+        // the old one went with its application.
+        queue = new MainQueue;
+        queue->moveToThread(app->thread());
+        QObject::connect(
+            app, &QObject::destroyed, queue, [q = queue] { delete q; }, Qt::DirectConnection);
+        owner = app;
+    }
+    return queue;
+}
+
+}  // namespace
+
 void mainQueueAsync(std::function<void()> block) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) {
         return;
     }
-    QMetaObject::invokeMethod(app, std::move(block), Qt::QueuedConnection);
+    mainQueueFor(app)->post(std::move(block));
 }
 
 }  // namespace pendra
+
+#include "SerialQueue.moc"

@@ -329,14 +329,17 @@ qint64 StopwatchViewController::currentTime() const {
     return currentTime_;
 }
 
+// Copies handed out own their elements. A shared copy would leave the lock
+// with the tick's list: the tick then decides whether to detach from a
+// relaxed read of the share count, which orders nothing against the reader.
 StopwatchViewController::Reading StopwatchViewController::reading() const {
     std::lock_guard lock(mutex_);
-    return Reading{currentTime_, laps_};
+    return Reading{currentTime_, QList<Lap>(laps_.cbegin(), laps_.cend())};
 }
 
 QList<Lap> StopwatchViewController::laps() const {
     std::lock_guard lock(mutex_);
-    return laps_;
+    return QList<Lap>(laps_.cbegin(), laps_.cend());
 }
 
 }  // namespace pendra
