@@ -1,5 +1,6 @@
 #include "app/TestIntrospection.h"
 
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSocketNotifier>
 #include <QTabBar>
 #include <QTextDocument>
 #include <QTimer>
@@ -44,6 +46,44 @@ TestIntrospection::TestIntrospection(QObject* parent)
     pending_->setInterval(100);
     connect(pending_, &QTimer::timeout, this, &TestIntrospection::dump);
     qApp->installEventFilter(this);
+    input_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(input_, &QSocketNotifier::activated, this, &TestIntrospection::readCommands);
+}
+
+void TestIntrospection::readCommands() {
+    char buffer[4096];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        // End of input (or /dev/null): nothing more will come.
+        input_->setEnabled(false);
+        return;
+    }
+    pendingInput_.append(buffer, n);
+    qsizetype end = 0;
+    while ((end = pendingInput_.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(pendingInput_.left(end)).trimmed();
+        pendingInput_.remove(0, end + 1);
+        runCommand(line);
+    }
+}
+
+void TestIntrospection::runCommand(const QString& line) {
+    const QString verb = line.section(QLatin1Char(' '), 0, 0);
+    const QString name = line.section(QLatin1Char(' '), 1);
+    if (verb == QLatin1String("click")) {
+        for (QWidget* w : QApplication::allWidgets()) {
+            if (w->objectName() == name) {
+                if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+                    b->click();
+                    printLine(QStringLiteral("clicked ") + name);
+                    return;
+                }
+            }
+        }
+        printLine(QStringLiteral("no button ") + name);
+        return;
+    }
+    printLine(QStringLiteral("unknown command ") + line);
 }
 
 bool TestIntrospection::eventFilter(QObject* object, QEvent* event) {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
 class QTimer;
 
 namespace pendra {
@@ -25,9 +26,13 @@ protected:
 
 private:
     void dump();
+    void readCommands();
+    void runCommand(const QString& line);
 
     QTimer* pending_;
     QString last_;
+    QSocketNotifier* input_ = nullptr;
+    QByteArray pendingInput_;
 };
 
 }  // namespace pendra

@@ -52,6 +52,20 @@ def inside(inner, outer):
             and inner.y + inner.h <= outer.y + outer.h)
 
 
+def record_case(case, outcome, **figures):
+    """Keeps a reliability case's outcome for `make reliability`.
+
+    Called by a test after its checks passed, so a record says what was seen.
+    """
+    build = os.environ.get("PENDRA_BUILD_DIR") or os.path.join(
+        os.path.dirname(__file__), "..", "..", "build")
+    folder = os.path.join(build, "reliability")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, case + ".json"), "w", encoding="utf-8") as f:
+        json.dump({"case": case, "outcome": outcome, "figures": figures,
+                   "when": time.strftime("%Y-%m-%d %H:%M:%S")}, f)
+
+
 def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
     """Polls pred until it returns a true value; returns it, or raises."""
     deadline = time.monotonic() + timeout
