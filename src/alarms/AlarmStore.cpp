@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include "platform/Log.h"
@@ -24,15 +25,29 @@ void AlarmStore::createAlarmsFile() {
     }
     if (!QFileInfo::exists(filePath())) {
         QSaveFile file(filePath());
-        if (file.open(QIODevice::WriteOnly)) {
+        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             file.write("[]");
             file.commit();
         }
     }
 }
 
+void AlarmStore::removeLeftoverTemporaries() const {
+    // A write killed between linking its temporary copy and renaming it over
+    // the file leaves "alarms.json.XXXXXX" behind; only one instance runs, so
+    // none of them is in use.
+    static const QRegularExpression leftover(QStringLiteral("^alarms\\.json\\.[A-Za-z0-9]{6}$"));
+    const QDir dir(folder_);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (leftover.match(name).hasMatch()) {
+            QFile::remove(dir.filePath(name));
+        }
+    }
+}
+
 void AlarmStore::getAlarmsFromJSON(QList<Alarm>& alarms) {
     const QString path = filePath();
+    removeLeftoverTemporaries();
     if (!QFileInfo::exists(path)) {
         createAlarmsFile();
     }
@@ -120,7 +135,9 @@ bool AlarmStore::writeJSONFromAlarms(const QList<Alarm>& alarms) {
     QSaveFile file(filePath());
     // The folder is not created here: a write into a folder the user removed
     // fails and says so, and the alarms stay in memory for the next one.
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: Qt 6.4's QSaveFile loses an error of its buffered final
+    // write (a full disk) and commits an empty file as a success.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         printLine(QStringLiteral("Failed to write JSON data: ") + file.errorString());
         return false;
     }

@@ -31,6 +31,7 @@ public:
 
 private:
     void keepAside();
+    void removeLeftoverTemporaries() const;
 
     QString folder_;
     bool mustKeepAside_ = false;

@@ -1,0 +1,212 @@
+"""The alarms file under faults: the real binary killed while it rewrites the
+file, a full disk and a read-only folder. The file always holds a whole list
+the program wrote, and alarms changed while writing failed are stored by the
+next write that succeeds."""
+
+import json
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import threading
+import time
+import unittest
+
+from harness import Session, record_case, wait_until
+
+ROWS = 8
+TEMP_LEFTOVER = re.compile(r"^alarms\.json\.[A-Za-z0-9]{6}$")
+
+
+def base_alarms():
+    # Far from now, so that enabling them schedules but never rings.
+    hour = (time.localtime().tm_hour + 6) % 24
+    return [{"hour": hour, "minute": 5 * i, "ringtone": "Radar", "snooze": 9, "isSnoozed": False,
+             "label": "Alarm %d" % i, "repeatDays": [False] * 7, "enabled": False}
+            for i in range(ROWS)]
+
+
+def can_mount():
+    return os.geteuid() == 0 and shutil.which("mount") is not None
+
+
+class FileSession(unittest.TestCase):
+    def setUp(self):
+        self.session = Session(self.id(), sound=False)
+        self.session.start()
+        self.addCleanup(self.session.stop)
+        self.data = self.session.path("home", ".local", "share", "Pendra")
+        self.file = os.path.join(self.data, "alarms.json")
+        os.makedirs(self.data, exist_ok=True)
+
+    def plant(self, alarms):
+        with open(self.file, "w", encoding="utf-8") as f:
+            json.dump(alarms, f)
+
+    def stored(self):
+        with open(self.file, encoding="utf-8") as f:
+            return json.load(f)
+
+    def start(self):
+        app = self.session.start_pendra(stdin=True)
+        self.click(app, 0)  # answered once the panels are up
+        return app
+
+    def click(self, app, row):
+        done = sum(1 for line in app.lines if line == "clicked alarmEnabled-%d" % row)
+        app.send("click alarmEnabled-%d" % row)
+        wait_until(lambda: sum(1 for line in app.lines
+                               if line == "clicked alarmEnabled-%d" % row) > done,
+                   what="click on row %d" % row)
+
+    def mount_tmpfs(self, size):
+        if not can_mount():
+            self.skipTest("mounting a tmpfs needs root")
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%s,mode=0755" % size, "tmpfs",
+                        self.data], check=True)
+        # Runs after the session stopped: nothing holds the mount any more.
+        self.addCleanup(subprocess.run, ["umount", "-l", self.data])
+
+
+class KilledWhileWriting(FileSession):
+    def test_sigkill_at_random_moments_leaves_an_old_or_new_whole_list(self):
+        seed = int(os.environ.get("PENDRA_TEST_SEED") or time.time())
+        rng = random.Random(seed)
+        base = base_alarms()
+        self.plant(base)
+        enabled = [False] * ROWS
+        kills = int(os.environ.get("PENDRA_KILLS", "200"))
+        in_flight = 0
+        clicks_total = 0
+        for cycle in range(kills):
+            app = self.start()
+            enabled[0] = not enabled[0]
+            # states[k]: the list after k more clicks; the file must hold one
+            # of those from the acknowledged count up to the count sent.
+            states = [list(enabled)]
+            order = [rng.randrange(ROWS) for _ in range(2000)]
+            for row in order:
+                nxt = list(states[-1])
+                nxt[row] = not nxt[row]
+                states.append(nxt)
+            sent = [0]
+            first = len(app.lines)
+
+            def answered():
+                return sum(1 for line in app.lines[first:] if line.startswith("clicked "))
+
+            def feed():
+                # At most two clicks in flight, so that the file can hold only
+                # one of three lists at the moment of the kill.
+                try:
+                    for row in order:
+                        with app._cond:
+                            while answered() < sent[0] - 1 and app.alive():
+                                app._cond.wait(0.2)
+                        app.send("click alarmEnabled-%d" % row)
+                        sent[0] += 1
+                except (BrokenPipeError, OSError):
+                    pass
+
+            feeder = threading.Thread(target=feed, daemon=True)
+            feeder.start()
+            time.sleep(rng.uniform(0.005, 0.2))
+            app.proc.send_signal(signal.SIGKILL)
+            app.wait()
+            feeder.join(10)
+            app._reader.join(10)
+            acked = answered()
+            clicks_total += acked
+            leftovers = [n for n in os.listdir(self.data) if TEMP_LEFTOVER.match(n)]
+            if acked < sent[0]:
+                in_flight += 1
+            msg = "cycle %d (seed %d): %d clicks answered, %d sent" % (cycle, seed, acked,
+                                                                     sent[0])
+            with open(self.file, encoding="utf-8") as f:
+                text = f.read()
+            try:
+                stored = json.loads(text)
+            except ValueError:
+                self.fail("%s: the file is not whole JSON: %r" % (msg, text[:200]))
+            self.assertEqual(len(stored), ROWS, msg)
+            for got, want in zip(stored, base):
+                self.assertEqual({k: v for k, v in got.items() if k != "enabled"},
+                                 {k: v for k, v in want.items() if k != "enabled"}, msg)
+            now = [a["enabled"] for a in stored]
+            candidates = states[acked:sent[0] + 1]
+            self.assertIn(now, candidates, msg + ": the file holds a list never written")
+            enabled = now
+            if os.environ.get("PENDRA_TEST_VERBOSE"):
+                print(msg, leftovers)
+        # A start clears what a killed write may leave behind.
+        open(os.path.join(self.data, "alarms.json.Ab12Cd"), "w").close()
+        app = self.start()
+        self.assertEqual([n for n in os.listdir(self.data) if TEMP_LEFTOVER.match(n)], [])
+        self.assertTrue(os.path.exists(self.file))
+        self.assertTrue(app.alive())
+        record_case("sigkill-while-writing",
+                    "%d kills, %d of them while a click and its write were under way; "
+                    "%d clicks in all; the file was whole JSON holding the old or the new "
+                    "list every time" % (kills, in_flight, clicks_total),
+                    kills=kills, in_flight=in_flight, clicks=clicks_total, seed=seed)
+
+
+class FullDisk(FileSession):
+    def test_a_full_disk_fails_the_write_and_the_next_one_stores_everything(self):
+        self.mount_tmpfs("64k")
+        base = base_alarms()
+        self.plant(base)
+        app = self.start()  # row 0 on, written while there is room
+        filler = os.path.join(self.data, "filler")
+        with open(filler, "wb", buffering=0) as f:
+            for chunk in (4096, 1):
+                try:
+                    while True:
+                        f.write(b"\0" * chunk)
+                except OSError:
+                    pass
+        before = self.stored()
+        self.click(app, 1)
+        self.click(app, 2)
+        app.wait_for_line(r"^Failed to write JSON data: .*No space left on device")
+        failures = sum(1 for line in app.lines if line.startswith("Failed to write JSON data"))
+        self.assertEqual(failures, 2, app.lines[-10:])
+        self.assertEqual(self.stored(), before, "a failed write changed the file")
+        os.remove(filler)
+        self.click(app, 3)
+        self.assertEqual([a["enabled"] for a in self.stored()],
+                         [True, True, True, True] + [False] * (ROWS - 4))
+        self.assertTrue(app.alive())
+        record_case("disk-full",
+                    "both writes on a full tmpfs printed \"Failed to write JSON data: No space "
+                    "left on device\" and left the file as it was; after space came back the "
+                    "next write stored all three changes")
+
+
+class ReadOnlyFolder(FileSession):
+    def test_a_read_only_folder_fails_the_write_and_the_next_one_stores_everything(self):
+        self.mount_tmpfs("1m")
+        self.plant(base_alarms())
+        app = self.start()
+        before = self.stored()
+        subprocess.run(["mount", "-o", "remount,ro", self.data], check=True)
+        try:
+            self.click(app, 1)
+            app.wait_for_line(r"^Failed to write JSON data: ")
+            self.assertEqual(self.stored(), before, "a failed write changed the file")
+        finally:
+            subprocess.run(["mount", "-o", "remount,rw", self.data], check=True)
+        line = next(line for line in app.lines if line.startswith("Failed to write JSON data"))
+        self.click(app, 2)
+        self.assertEqual([a["enabled"] for a in self.stored()],
+                         [True, True, True] + [False] * (ROWS - 3))
+        self.assertTrue(app.alive())
+        record_case("read-only-folder",
+                    "the write into a read-only folder printed \"%s\" and left the file as it "
+                    "was; once writable, the next write stored both changes" % line)
+
+
+if __name__ == "__main__":
+    unittest.main()
