@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-unit test-session test-asan test-tsan bench clean install package
+.PHONY: all deps configure build run test test-unit test-session test-asan test-tsan fuzz reliability bench clean install package
 
 all: build
 
@@ -59,6 +59,16 @@ test-tsan: deps
 	  tail -n 1 $(TSAN_BUILD)/tsan/$$t.out; \
 	done
 	@tools/tsan-report.py $$(ls $(TSAN_BUILD)/tsan/* | grep -v '/canary\|\.out$$')
+
+# libFuzzer targets (fuzz/), built with clang under ASan and UBSan, each run
+# for FUZZ_SECONDS on a copy of its seed corpus; a crash fails the target.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPENDRA_FUZZ=ON -DPENDRA_BUILD_TESTS=OFF \
+	  -DPENDRA_SESSION_TESTS=OFF -DPENDRA_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/fuzz.sh $(FUZZ_BUILD)
 
 bench: build
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi

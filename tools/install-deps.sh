@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make pkg-config ccache clang-format
+  # the fuzzing build: clang with its libFuzzer and sanitizer runtimes
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libglib2.0-dev libgtest-dev libgmock-dev libbenchmark-dev
   # audio playback through Qt Multimedia's GStreamer backend
