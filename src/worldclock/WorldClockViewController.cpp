@@ -274,8 +274,9 @@ void WorldClockViewController::layoutButtons() {
     clearBtn_->setGeometry(clearX, add.y(), kClearWidth, add.height());
 }
 
-std::optional<QTimeZone> WorldClockViewController::getTimeZoneFromCity(const QString& city) const {
-    const CityLookup found = lookupCity(city, knownTimeZoneIdentifiers());
+std::optional<QTimeZone> WorldClockViewController::getTimeZoneFromCity(
+    const QString& city, const QStringList& identifiers) const {
+    const CityLookup found = lookupCity(city, identifiers);
     if (!found.identifier) {
         printLine(found.failure);
         return std::nullopt;
@@ -296,9 +297,10 @@ void WorldClockViewController::reloadData() {
     const int count = int(cities_.size());
     tableView_->setRowCount(count);
     rows_.resize(count);
+    const QStringList identifiers = count > 0 ? knownTimeZoneIdentifiers() : QStringList();
     for (int row = 0; row < count; ++row) {
         tableView_->setRowHeight(row, kRowHeight);
-        rows_[row].zone = getTimeZoneFromCity(cities_[row]);
+        rows_[row].zone = getTimeZoneFromCity(cities_[row], identifiers);
         for (int column = 0; column < tableView_->columnCount(); ++column) {
             tableView_->setCellWidget(row, column, cellFor(column, row, rows_[row]));
         }

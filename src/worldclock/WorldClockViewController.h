@@ -35,7 +35,10 @@ public:
     void deleteBtnPressed(QObject* button);
 
     // The zone of a stored city name; prints why when there is none.
-    std::optional<QTimeZone> getTimeZoneFromCity(const QString& city) const;
+    // `identifiers`: the platform's zones, read once per reload; reading
+    // them per row made a long list take seconds.
+    std::optional<QTimeZone> getTimeZoneFromCity(const QString& city,
+                                                 const QStringList& identifiers) const;
 
     // Rebuilds every row, computing offsets and times afresh.
     void reloadData();

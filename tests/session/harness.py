@@ -233,7 +233,11 @@ class Pendra:
         return wait_until(lambda: self.window(name) is None, timeout, what="no window " + name)
 
     def tray_icon(self, timeout=10.0):
-        return wait_until(lambda: self.window("QSystemTrayIconSys"), timeout, what="tray icon")
+        # Before the tray embeds it, the icon's window stands at the origin.
+        def embedded():
+            w = self.window("QSystemTrayIconSys")
+            return w if w and (w.x, w.y) != (0, 0) else None
+        return wait_until(embedded, timeout, what="tray icon")
 
     def open_tab(self, label):
         """Clicks the tray icon and the tab titled `label`; returns the popover."""
