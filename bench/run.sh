@@ -12,4 +12,6 @@ for b in "$build"/bin/bench_*; do
   echo
 done
 [ $found -eq 1 ] || echo "no benchmarks yet"
+"$(dirname "$0")/install-bench-deps.sh" || true
+python3 "$(dirname "$0")/session_bench.py" "$build" || true
 exit 0
