@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-unit test-session test-asan test-tsan fuzz reliability bench clean install package
+.PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean install package
 
 all: build
 
@@ -20,8 +20,17 @@ build: configure
 run: build
 	$(BUILD)/bin/pendra
 
-test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+# Everything: the plain build's unit, widget and session tests, the unit
+# tests again under ASan+UBSan, the concurrency tests under TSan, and each
+# fuzzer for FUZZ_SECONDS. `make check` is the first part alone.
+test: check test-asan test-tsan fuzz
+
+check: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --output-junit junit.xml
+
+# docs/reliability.md from the results of the last `make test`.
+reliability:
+	@tools/reliability.py
 
 test-unit: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
@@ -37,7 +46,7 @@ test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DPENDRA_SANITIZE=address,undefined -DPENDRA_SESSION_TESTS=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS) -L unit
+	  ctest --output-on-failure -j $(JOBS) -L unit --output-junit junit.xml
 
 # The concurrency tests (dispatch queues and timer sources, the timer and the
 # stopwatch racing their sources) under ThreadSanitizer. Qt's own reports are
@@ -58,7 +67,8 @@ test-tsan: deps
 	    { cat $(TSAN_BUILD)/tsan/$$t.out; exit 1; }; \
 	  tail -n 1 $(TSAN_BUILD)/tsan/$$t.out; \
 	done
-	@tools/tsan-report.py $$(ls $(TSAN_BUILD)/tsan/* | grep -v '/canary\|\.out$$')
+	@tools/tsan-report.py $$(ls $(TSAN_BUILD)/tsan/* | grep -v '/canary\|\.out$$') >$(TSAN_BUILD)/tsan/summary.txt; \
+	  rc=$$?; cat $(TSAN_BUILD)/tsan/summary.txt; exit $$rc
 
 # libFuzzer targets (fuzz/), built with clang under ASan and UBSan, each run
 # for FUZZ_SECONDS on a copy of its seed corpus; a crash fails the target.
