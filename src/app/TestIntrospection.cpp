@@ -46,8 +46,11 @@ TestIntrospection::TestIntrospection(QObject* parent)
     pending_->setInterval(100);
     connect(pending_, &QTimer::timeout, this, &TestIntrospection::dump);
     qApp->installEventFilter(this);
-    input_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(input_, &QSocketNotifier::activated, this, &TestIntrospection::readCommands);
+    // Opt-in: tools that drive the program through its own stdin keep it.
+    if (qEnvironmentVariable("PENDRA_TEST_COMMANDS") == QLatin1String("1")) {
+        input_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        connect(input_, &QSocketNotifier::activated, this, &TestIntrospection::readCommands);
+    }
 }
 
 void TestIntrospection::readCommands() {

@@ -50,7 +50,7 @@ class FileSession(unittest.TestCase):
             return json.load(f)
 
     def start(self):
-        app = self.session.start_pendra(stdin=True)
+        app = self.session.start_pendra(stdin=True, env={"PENDRA_TEST_COMMANDS": "1"})
         self.click(app, 0)  # answered once the panels are up
         return app
 
