@@ -60,7 +60,8 @@ CityLookup lookupCity(const QString& city, const QStringList& identifiers) {
 }
 
 QString offsetText(qint64 diffSeconds) {
-    const qint64 magnitude = diffSeconds < 0 ? -diffSeconds : diffSeconds;
+    // Negated in unsigned arithmetic: the most negative qint64 has no positive twin.
+    const quint64 magnitude = diffSeconds < 0 ? 0 - quint64(diffSeconds) : quint64(diffSeconds);
     return QStringLiteral("%1%2:%3")
         .arg(diffSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
         .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "worldclock/CityCatalogue.h"
 #include "worldclock/ZoneTestSupport.h"
 
@@ -111,6 +113,14 @@ TEST(OffsetTextTest, SignHoursAndMinutes) {
     EXPECT_EQ(offsetText(-30 * 60), QString("-00:30"));
     EXPECT_EQ(offsetText(14 * 3600), QString("+14:00"));
     EXPECT_EQ(offsetText(26 * 3600), QString("+26:00"));
+}
+
+TEST(OffsetTextTest, TheExtremesOfTheRangeKeepTheirSignAndMagnitude) {
+    // 2^63 s = 2562047788015215 h 30 min 8 s; the most negative value has no
+    // positive counterpart in qint64.
+    EXPECT_EQ(offsetText(std::numeric_limits<qint64>::min()), QString("-2562047788015215:30"));
+    EXPECT_EQ(offsetText(std::numeric_limits<qint64>::max()), QString("+2562047788015215:30"));
+    EXPECT_EQ(offsetText(std::numeric_limits<qint64>::min() + 1), QString("-2562047788015215:30"));
 }
 
 QString offsetAt(const char* zone, const QDateTime& when) {
