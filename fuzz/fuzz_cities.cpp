@@ -21,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     memcpy(&seconds, data, sizeof seconds);
     static const QRegularExpression offsetForm(QStringLiteral("^[+-]\\d\\d+:\\d\\d$"));
     PENDRA_FUZZ_CHECK(offsetForm.match(offsetText(seconds % (400LL * 3600))).hasMatch());
+    // The whole range too: negating the most negative difference overflowed.
+    offsetText(seconds);
 
     const QStringList identifiers = fuzz::text(data + 8, size - 8).split(QLatin1Char('\n'));
     const QStringList entries = cityCatalogue(identifiers);
