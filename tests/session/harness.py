@@ -25,6 +25,7 @@ import subprocess
 import tempfile
 import threading
 import time
+import unittest
 
 _LIVE_SESSIONS = []
 
@@ -620,6 +621,28 @@ class Session:
 
     def start_pendra(self, **kw):
         return Pendra(self, **kw)
+
+
+class AlarmsFileCase(unittest.TestCase):
+    """A test with its own session and the program's alarms file at hand."""
+
+    session_options = {}
+
+    def setUp(self):
+        self.session = Session(self.id(), **self.session_options)
+        self.session.start()
+        self.addCleanup(self.session.stop)
+        self.data = self.session.path("home", ".local", "share", "Pendra")
+        self.file = os.path.join(self.data, "alarms.json")
+        os.makedirs(self.data, exist_ok=True)
+
+    def plant(self, alarms):
+        with open(self.file, "w", encoding="utf-8") as f:
+            json.dump(alarms, f)
+
+    def stored(self):
+        with open(self.file, encoding="utf-8") as f:
+            return json.load(f)
 
 
 class NotificationMonitor:

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Session, record_case, wait_until
+from harness import AlarmsFileCase, record_case, wait_until
 
 FAKETIME = "2026-12-07 06:59:55"
 FAKETIME_ENV = {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
@@ -19,27 +19,9 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
             "isSnoozed": False, "label": label, "repeatDays": [False] * 7, "enabled": enabled}
 
 
-class FaultSession(unittest.TestCase):
-    session_options = {}
-
-    def setUp(self):
-        self.session = Session(self.id(), **self.session_options)
-        self.session.start()
-        self.addCleanup(self.session.stop)
-        self.data = self.session.path("home", ".local", "share", "Pendra")
-        self.file = os.path.join(self.data, "alarms.json")
-        os.makedirs(self.data, exist_ok=True)
-
+class FaultSession(AlarmsFileCase):
     def tearDown(self):
         self.session.screenshot("end")
-
-    def plant(self, alarms):
-        with open(self.file, "w", encoding="utf-8") as f:
-            json.dump(alarms, f)
-
-    def stored(self):
-        with open(self.file, encoding="utf-8") as f:
-            return json.load(f)
 
     def ringing_app(self, label, **kw):
         self.plant([alarm(label, **kw)])

@@ -14,7 +14,7 @@ import threading
 import time
 import unittest
 
-from harness import Session, record_case, wait_until
+from harness import AlarmsFileCase, record_case, wait_until
 
 ROWS = 8
 TEMP_LEFTOVER = re.compile(r"^alarms\.json\.[A-Za-z0-9]{6}$")
@@ -32,22 +32,8 @@ def can_mount():
     return os.geteuid() == 0 and shutil.which("mount") is not None
 
 
-class FileSession(unittest.TestCase):
-    def setUp(self):
-        self.session = Session(self.id(), sound=False)
-        self.session.start()
-        self.addCleanup(self.session.stop)
-        self.data = self.session.path("home", ".local", "share", "Pendra")
-        self.file = os.path.join(self.data, "alarms.json")
-        os.makedirs(self.data, exist_ok=True)
-
-    def plant(self, alarms):
-        with open(self.file, "w", encoding="utf-8") as f:
-            json.dump(alarms, f)
-
-    def stored(self):
-        with open(self.file, encoding="utf-8") as f:
-            return json.load(f)
+class FileSession(AlarmsFileCase):
+    session_options = {"sound": False}
 
     def start(self):
         app = self.session.start_pendra(stdin=True, env={"PENDRA_TEST_COMMANDS": "1"})

@@ -10,7 +10,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Session, record_case, wait_until
+from harness import AlarmsFileCase, record_case, wait_until
 
 FAKETIME = "2026-12-07 06:59:55"
 FAKETIME_ENV = {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
@@ -23,18 +23,8 @@ def alarm(label, ringtone="None", enabled=True):
             "label": label, "repeatDays": [False] * 7, "enabled": enabled}
 
 
-class HostileSession(unittest.TestCase):
-    def setUp(self):
-        self.session = Session(self.id(), sound=False)
-        self.session.start()
-        self.addCleanup(self.session.stop)
-        self.data = self.session.path("home", ".local", "share", "Pendra")
-        self.file = os.path.join(self.data, "alarms.json")
-        os.makedirs(self.data, exist_ok=True)
-
-    def plant(self, alarms):
-        with open(self.file, "w", encoding="utf-8") as f:
-            json.dump(alarms, f)
+class HostileSession(AlarmsFileCase):
+    session_options = {"sound": False}
 
     def visible_lines(self, app):
         return [l for l in app.lines if not l.startswith(("intro", "window: ", "widget: "))]
