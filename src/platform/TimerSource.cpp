@@ -44,7 +44,9 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
 
     std::mutex mutex;
     std::int64_t nextIndex = 0;  // first grid point not yet counted
-    std::uint64_t pending = 0;   // firings counted, not yet handed to the handler
+    std::int64_t wakeEvery = 1;
+    bool drain = false;         // hand over what came due before a suspend
+    std::uint64_t pending = 0;  // firings counted, not yet handed to the handler
     bool suspended = true;
     bool cancelled = false;
     bool runQueued = false;
@@ -65,12 +67,13 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
 
     void armLocked() {
         const itimerspec timerSpec =
-            (suspended || cancelled) ? itimerspec{} : absolute(origin + nextIndex * interval);
+            (suspended || cancelled) ? itimerspec{}
+                                     : absolute(origin + (nextIndex + wakeEvery - 1) * interval);
         timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &timerSpec, nullptr);
     }
 
     void queueRunLocked() {
-        if (runQueued || pending == 0 || suspended || cancelled) {
+        if (runQueued || pending == 0 || (suspended && !drain) || cancelled) {
             return;
         }
         runQueued = true;
@@ -82,9 +85,10 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
         {
             std::lock_guard lock(mutex);
             runQueued = false;
-            if (cancelled || suspended) {
+            if (cancelled || (suspended && !drain)) {
                 return;
             }
+            drain = false;
             firings = pending;
             pending = 0;
         }
@@ -176,6 +180,30 @@ void TimerSource::suspend() {
         return;
     }
     d->suspended = true;
+    if (d->wakeEvery > 1) {
+        // Between wakes the count lags; a pause must not drop that span.
+        d->pending += std::uint64_t(d->takeDueLocked(bootNowNs()));
+        d->drain = true;
+        d->queueRunLocked();
+    }
+    d->armLocked();
+}
+
+void TimerSource::setWakeEvery(std::uint64_t firings) {
+    std::lock_guard lock(d->mutex);
+    const auto every = std::int64_t(std::max<std::uint64_t>(1, firings));
+    if (every == d->wakeEvery || d->cancelled) {
+        return;
+    }
+    const bool sooner = every < d->wakeEvery;
+    d->wakeEvery = every;
+    if (d->suspended) {
+        return;
+    }
+    if (sooner) {
+        d->pending += std::uint64_t(d->takeDueLocked(bootNowNs()));
+        d->queueRunLocked();
+    }
     d->armLocked();
 }
 

@@ -18,6 +18,10 @@ class SerialQueue;
 // into one run; the firings missed while it was suspended count as one.
 // cancel() stops every further firing, also one already queued. Destruction is
 // safe in every state (suspended, running, cancelled, never started).
+//
+// setWakeEvery(n) keeps the grid and the count but wakes only at every n-th
+// grid point, for a user nobody is watching; lowering it hands over what has
+// come due at once, and suspend() hands over what came due before it.
 class TimerSource {
 public:
     using Handler = std::function<void(std::uint64_t firings)>;
@@ -27,9 +31,10 @@ public:
     TimerSource(const TimerSource&) = delete;
     TimerSource& operator=(const TimerSource&) = delete;
 
-    void resume();   // no effect when running or cancelled
-    void suspend();  // no effect when suspended or cancelled
-    void cancel();   // from any thread, also from the handler
+    void resume();                             // no effect when running or cancelled
+    void suspend();                            // no effect when suspended or cancelled
+    void cancel();                             // from any thread, also from the handler
+    void setWakeEvery(std::uint64_t firings);  // 1 (the default) wakes at every one
     bool isSuspended() const;
     bool isCancelled() const;
 

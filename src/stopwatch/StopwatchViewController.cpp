@@ -19,6 +19,9 @@ namespace pendra {
 
 namespace {
 constexpr int kRowHeight = 20;
+// Unseen, the count still runs on the same grid, but the timer thread wakes
+// once a second instead of a hundred times.
+constexpr std::uint64_t kHiddenWakeEvery = 100;
 
 // One displayed frame of the panel's screen; 60 Hz when it cannot tell.
 std::chrono::nanoseconds frameInterval(const QWidget* widget) {
@@ -108,6 +111,9 @@ void StopwatchViewController::viewDidAppear() {}
 void StopwatchViewController::showEvent(QShowEvent* event) {
     Panel::showEvent(event);
     shown_ = true;
+    if (dst_) {
+        dst_->setWakeEvery(1);
+    }
     // Nothing is drawn while hidden; catch up on what was counted meanwhile.
     redraw();
 }
@@ -115,6 +121,9 @@ void StopwatchViewController::showEvent(QShowEvent* event) {
 void StopwatchViewController::hideEvent(QHideEvent* event) {
     Panel::hideEvent(event);
     shown_ = false;
+    if (dst_) {
+        dst_->setWakeEvery(kHiddenWakeEvery);
+    }
 }
 
 void StopwatchViewController::startStopBtnPressed() {
@@ -219,6 +228,7 @@ void StopwatchViewController::createTimer() {
     queue_ = std::make_unique<SerialQueue>(QStringLiteral("com.zentho.Pendra.stopwatch"));
     dst_ = std::make_unique<TimerSource>(*queue_, std::chrono::milliseconds(10),
                                          [this](std::uint64_t firings) { tick(firings); });
+    dst_->setWakeEvery(shown_ ? 1 : kHiddenWakeEvery);
 }
 
 void StopwatchViewController::tick(std::uint64_t firings) {

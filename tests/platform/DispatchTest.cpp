@@ -205,6 +205,42 @@ TEST(TimerSourceTest, ASuspendedSpanCountsAsOneFiring) {
     source.cancel();
 }
 
+// Waking seldom changes when the handler runs, never what it counts: runs
+// stand for many grid points, lowering the stride hands over the due ones at
+// once, and a suspend hands over the span since the last wake.
+TEST(TimerSourceTest, WakingSeldomKeepsTheCount) {
+    SerialQueue queue("test.stride");
+    Recorder rec;
+    const auto start = std::chrono::steady_clock::now();
+    TimerSource source(queue, 10ms, rec.handler());
+    source.setWakeEvery(20);
+    source.resume();
+    std::this_thread::sleep_for(450ms);
+    queue.sync([] {});
+    EXPECT_LE(rec.count(), 4u) << "about one run per 200 ms, not one per 10 ms";
+    {
+        std::lock_guard lock(rec.mutex);
+        ASSERT_GE(rec.runs.size(), 2u);
+        EXPECT_GE(rec.runs[1], 15u);
+    }
+    const size_t runsBefore = rec.count();
+    source.setWakeEvery(1);
+    ASSERT_TRUE(waitFor([&] { return rec.count() > runsBefore; }, 100ms))
+        << "lowering the stride should hand over the due firings at once";
+    const auto shortly = std::uint64_t((std::chrono::steady_clock::now() - start) / 10ms) + 1;
+    EXPECT_GE(rec.total() + 3, shortly);
+    EXPECT_LE(rec.total(), shortly);
+
+    source.setWakeEvery(100);
+    std::this_thread::sleep_for(300ms);
+    source.suspend();
+    const auto atSuspend = std::uint64_t((std::chrono::steady_clock::now() - start) / 10ms) + 1;
+    queue.sync([] {});
+    EXPECT_GE(rec.total() + 3, atSuspend) << "the span since the last wake was dropped";
+    EXPECT_LE(rec.total(), atSuspend);
+    source.cancel();
+}
+
 TEST(TimerSourceTest, NothingRunsAfterCancelReturns) {
     SerialQueue queue("test.cancel");
     std::atomic<int> runs{0};

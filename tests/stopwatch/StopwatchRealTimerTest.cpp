@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTest>
@@ -140,6 +141,31 @@ TEST(StopwatchRepaint, OnlyLabelAndRunningCellAtMostOncePerFrame) {
     // The panel behind the transparent label only under the label.
     EXPECT_TRUE(back.region.isEmpty() ||
                 panel->timeLbl()->geometry().contains(back.region.boundingRect()));
+}
+
+// Hidden, the panel's timer wakes seldom; shown again, the display catches up
+// with the full count rather than the one of its last wake.
+TEST(StopwatchHidden, CountsOnWhileHiddenAndCatchesUpWhenShown) {
+    auto panel = makePanel();
+    QElapsedTimer clock;
+    clock.start();
+    panel->startStopBtnPressed();
+    ASSERT_TRUE(test::waitUntil([&] { return panel->currentTime() > 2; }, 20000));
+    panel->hide();
+    QTest::qWait(1500);
+    panel->show();
+    ASSERT_TRUE(
+        test::waitUntil([&] { return panel->currentTime() * 10 + 60 >= clock.elapsed(); }, 300));
+    QTest::qWait(50);
+    // mm:ss.hh in hundredths
+    const QStringList parts =
+        panel->timeLbl()->text().split(QRegularExpression(QStringLiteral("[:.]")));
+    ASSERT_EQ(parts.size(), 3);
+    const qint64 shown =
+        (parts[0].toLongLong() * 60 + parts[1].toLongLong()) * 100 + parts[2].toLongLong();
+    EXPECT_GE(shown * 10 + 100, clock.elapsed()) << qPrintable(panel->timeLbl()->text());
+    EXPECT_LE(shown, panel->currentTime());
+    panel->startStopBtnPressed();
 }
 
 }  // namespace
