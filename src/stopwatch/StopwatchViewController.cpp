@@ -17,11 +17,14 @@
 
 namespace pendra {
 
+using namespace std::chrono_literals;
+
 namespace {
 constexpr int kRowHeight = 20;
 // Unseen, the count still runs on the same grid, but the timer thread wakes
 // once a second instead of a hundred times.
 constexpr std::uint64_t kHiddenWakeEvery = 100;
+constexpr std::uint64_t kShownWakeEvery = 3;
 
 // One displayed frame of the panel's screen; 60 Hz when it cannot tell.
 std::chrono::nanoseconds frameInterval(const QWidget* widget) {
@@ -31,6 +34,15 @@ std::chrono::nanoseconds frameInterval(const QWidget* widget) {
         hz = 60.0;
     }
     return std::chrono::nanoseconds(qint64(1e9 / hz));
+}
+
+// Seen, the count needs to come in no faster than it is drawn: each wake of
+// the timer is a hop across two threads and costs more than the counting.
+// Drawing goes no faster than the screen's frames nor than kShownWakeEvery
+// hundredths apart, which still shows every tenth.
+std::uint64_t shownWakeEvery(const QWidget* widget) {
+    const auto frame = frameInterval(widget);
+    return std::max<std::uint64_t>(kShownWakeEvery, std::uint64_t((frame + 9999999ns) / 10ms));
 }
 }  // namespace
 
@@ -112,7 +124,7 @@ void StopwatchViewController::showEvent(QShowEvent* event) {
     Panel::showEvent(event);
     shown_ = true;
     if (dst_) {
-        dst_->setWakeEvery(1);
+        dst_->setWakeEvery(shownWakeEvery(this));
     }
     // Nothing is drawn while hidden; catch up on what was counted meanwhile.
     redraw();
@@ -228,7 +240,7 @@ void StopwatchViewController::createTimer() {
     queue_ = std::make_unique<SerialQueue>(QStringLiteral("com.zentho.Pendra.stopwatch"));
     dst_ = std::make_unique<TimerSource>(*queue_, std::chrono::milliseconds(10),
                                          [this](std::uint64_t firings) { tick(firings); });
-    dst_->setWakeEvery(shown_ ? 1 : kHiddenWakeEvery);
+    dst_->setWakeEvery(shown_ ? shownWakeEvery(this) : kHiddenWakeEvery);
 }
 
 void StopwatchViewController::tick(std::uint64_t firings) {
