@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# The peer the benchmark measures against; only `make bench` needs it.
+# What only `make bench` needs: the peer it measures against, and python3-xlib
+# to stamp window mappings as the X server reports them.
 set -eu
-if ! dpkg -s gnome-clocks >/dev/null 2>&1; then
+missing=""
+for p in gnome-clocks python3-xlib; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get install -y --no-install-recommends gnome-clocks >/dev/null || \
-    echo "gnome-clocks could not be installed; its figures will be missing"
+  $sudo apt-get install -y --no-install-recommends $missing >/dev/null || \
+    echo "could not install$missing; the figures that need them will be missing"
 fi

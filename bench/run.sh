@@ -13,5 +13,6 @@ for b in "$build"/bin/bench_*; do
 done
 [ $found -eq 1 ] || echo "no benchmarks yet"
 "$(dirname "$0")/install-bench-deps.sh" || true
-python3 "$(dirname "$0")/session_bench.py" "$build" || true
+# Debian's interpreter: python3-xlib is installed for it.
+/usr/bin/python3 "$(dirname "$0")/session_bench.py" "$build" || true
 exit 0
