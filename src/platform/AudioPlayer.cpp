@@ -1,54 +1,24 @@
 #include "platform/AudioPlayer.h"
 
-#include <QAudioDevice>
-#include <QAudioOutput>
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaDevices>
-#include <QMediaPlayer>
-#include <QTimer>
-#include <QUrl>
+#include <QLibrary>
 
+#include "platform/AudioBackend.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 
 namespace pendra {
 
 struct AudioPlayer::Impl {
-    // Created on the first play(): constructing QMediaPlayer loads the whole
-    // multimedia backend, which a program that never rings should not pay for.
-    QMediaPlayer* player = nullptr;
-    QAudioOutput* output = nullptr;
-    QString file;
-    bool failed = false;
-    // Whether the sound is wanted, and when its position last moved.
-    bool wanted = false;
-    qint64 lastPosition = -1;
-    int stalledChecks = 0;
-    int restarts = 0;
-    QTimer* watchdog = nullptr;
+    // Created on the first play(): loading the module maps the whole
+    // multimedia stack, which a program that never rings should not pay for.
+    std::unique_ptr<AudioBackend> backend;
 };
-
-namespace {
-
-// The backend now and then accepts play() and never starts its stream, or
-// stops for good at the end of a loop with no error. A ring nobody hears is
-// the failure that matters most, so the position is watched for as long as
-// the sound is wanted, and a sound that stands still this long is opened
-// again in a new player.
-constexpr int kWatchdogMs = 500;
-constexpr int kStalledChecksBeforeRestart = 5;
-// Restarts in a row without the sound moving in between, before giving up.
-constexpr int kMaxRestarts = 5;
-
-}  // namespace
 
 AudioPlayer::AudioPlayer(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {}
 
-AudioPlayer::~AudioPlayer() {
-    if (d->player != nullptr) {
-        d->player->stop();
-    }
-}
+AudioPlayer::~AudioPlayer() = default;
 
 namespace {
 
@@ -78,126 +48,62 @@ bool checkReadable(const QString& file, QString* error) {
     return true;
 }
 
+// The module's factory, loaded once and kept for the life of the process: the
+// multimedia stack it brings cannot be unloaded safely. A failed load is
+// tried again on the next ring, in case the module has since been installed.
+CreateAudioBackend loadBackend(QString* error) {
+    static CreateAudioBackend create = nullptr;
+    static QString loadedFrom;
+    const QString path = Paths::audioModule();
+    if (create != nullptr && path == loadedFrom) {
+        return create;
+    }
+    QLibrary module(path);
+    // Bind everything now: a library the module lacks shows up here, as a
+    // line, rather than as a crash in the middle of a ring.
+    module.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    create = reinterpret_cast<CreateAudioBackend>(module.resolve(kCreateAudioBackendSymbol));
+    loadedFrom = path;
+    if (create == nullptr && error != nullptr) {
+        *error = QStringLiteral("the sound module cannot be loaded: ") + module.errorString();
+    }
+    return create;
+}
+
 }  // namespace
 
 bool AudioPlayer::play(const QString& file, QString* error) {
     if (!checkReadable(file, error)) {
         return false;
     }
-    d->restarts = 0;
-    start(file);
+    if (!d->backend) {
+        QString why;
+        const CreateAudioBackend create = loadBackend(&why);
+        if (create == nullptr) {
+            if (error != nullptr) {
+                *error = file + QStringLiteral(": ") + why;
+            }
+            return false;
+        }
+        // The backend is owned by this player and dies with it, so the
+        // hooks never outlive what they call.
+        AudioBackend::Hooks hooks;
+        hooks.failed = [this](const QString& why) { emit failed(why); };
+        hooks.log = [](const QString& line) { printLine(line); };
+        d->backend.reset(create(hooks));
+    }
+    d->backend->start(QFileInfo(file).absoluteFilePath());
     return true;
 }
 
-void AudioPlayer::start(const QString& file) {
-    if (d->player == nullptr) {
-        d->player = new QMediaPlayer(this);
-        d->output = new QAudioOutput(this);
-        d->output->setVolume(1.0F);
-        d->player->setAudioOutput(d->output);
-        connect(d->player, &QMediaPlayer::errorOccurred, this,
-                [this](QMediaPlayer::Error code, const QString& message) {
-                    if (code == QMediaPlayer::NoError || d->failed) {
-                        return;
-                    }
-                    d->failed = true;
-                    d->player->stop();
-                    emit failed(d->file + QStringLiteral(": ") +
-                                (message.isEmpty() ? QStringLiteral("cannot be played") : message));
-                });
-        connect(d->player, &QMediaPlayer::mediaStatusChanged, this,
-                [this](QMediaPlayer::MediaStatus status) {
-                    if (status == QMediaPlayer::EndOfMedia && d->wanted && !d->failed) {
-                        // Seeking back to the start for the next loop now and
-                        // then leaves the stream standing still; opening the
-                        // file afresh does not.
-                        const QUrl source = d->player->source();
-                        d->player->setSource(QUrl());
-                        d->player->setSource(source);
-                        d->player->play();
-                        return;
-                    }
-                    if (status != QMediaPlayer::InvalidMedia || d->failed) {
-                        return;
-                    }
-                    d->failed = true;
-                    d->player->stop();
-                    emit failed(d->file + QStringLiteral(": not a playable sound"));
-                });
-    }
-    // Without a reachable sound server the backend plays into nothing and
-    // reports no error; say so, since a ring nobody hears is a failure.
-    if (QMediaDevices::defaultAudioOutput().isNull()) {
-        printLine(QStringLiteral("No audio output device: ") + file +
-                  QStringLiteral(" plays unheard"));
-    }
-    d->file = file;
-    d->failed = false;
-    d->player->stop();
-    d->player->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
-    d->player->setLoops(1);
-    d->player->play();
-    d->wanted = true;
-    d->lastPosition = -1;
-    d->stalledChecks = 0;
-    if (d->watchdog == nullptr) {
-        d->watchdog = new QTimer(this);
-        d->watchdog->setInterval(kWatchdogMs);
-        connect(d->watchdog, &QTimer::timeout, this, &AudioPlayer::checkProgress);
-    }
-    d->watchdog->start();
-}
-
-void AudioPlayer::checkProgress() {
-    if (!d->wanted || d->failed || d->player == nullptr) {
-        d->watchdog->stop();
-        return;
-    }
-    const qint64 position = d->player->position();
-    if (d->player->playbackState() == QMediaPlayer::PlayingState && position > 0 &&
-        position != d->lastPosition) {
-        d->lastPosition = position;
-        d->stalledChecks = 0;
-        d->restarts = 0;
-        return;
-    }
-    if (++d->stalledChecks < kStalledChecksBeforeRestart) {
-        return;
-    }
-    d->watchdog->stop();
-    if (d->restarts >= kMaxRestarts) {
-        d->failed = true;
-        d->player->stop();
-        emit failed(d->file + QStringLiteral(": the sound does not play"));
-        return;
-    }
-    ++d->restarts;
-    printLine(QStringLiteral("The sound stood still for ") +
-              QString::number(kWatchdogMs * kStalledChecksBeforeRestart / 1000.0) +
-              QStringLiteral(" s; opening it again: ") + d->file);
-    // A fresh player: the stuck one may hold a pipeline that never recovers.
-    d->player->stop();
-    d->player->disconnect(this);
-    d->player->deleteLater();
-    d->output->deleteLater();
-    d->player = nullptr;
-    d->output = nullptr;
-    start(d->file);
-}
-
 void AudioPlayer::stop() {
-    d->wanted = false;
-    if (d->watchdog != nullptr) {
-        d->watchdog->stop();
-    }
-    if (d->player != nullptr) {
-        d->player->stop();
+    if (d->backend) {
+        d->backend->stop();
     }
 }
 
 bool AudioPlayer::isPlaying() const {
-    return d->player != nullptr && !d->failed &&
-           d->player->playbackState() == QMediaPlayer::PlayingState;
+    return d->backend && d->backend->isPlaying();
 }
 
 }  // namespace pendra

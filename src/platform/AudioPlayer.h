@@ -6,7 +6,8 @@
 
 namespace pendra {
 
-// Plays one sound file in a loop until stopped (Qt Multimedia).
+// Plays one sound file in a loop until stopped. The sound output itself (Qt
+// Multimedia) is a module loaded on the first play().
 class AudioPlayer : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +26,6 @@ signals:
     void failed(const QString& error);
 
 private:
-    void start(const QString& file);
-    void checkProgress();
-
     struct Impl;
     std::unique_ptr<Impl> d;
 };

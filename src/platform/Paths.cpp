@@ -11,6 +11,10 @@ QString& shareOverride() {
     static QString dir;
     return dir;
 }
+QString& audioModuleOverride() {
+    static QString file;
+    return file;
+}
 }  // namespace
 
 QString Paths::shareDir() {
@@ -24,12 +28,24 @@ QString Paths::ringtonesDir() {
     return shareDir() + "/ringtones/";
 }
 
+QString Paths::audioModule() {
+    if (!audioModuleOverride().isEmpty()) {
+        return audioModuleOverride();
+    }
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           "/../lib/pendra/pendra-audio.so");
+}
+
 QString Paths::dataDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Pendra/";
 }
 
 void Paths::setShareDirForTesting(const QString& dir) {
     shareOverride() = dir;
+}
+
+void Paths::setAudioModuleForTesting(const QString& file) {
+    audioModuleOverride() = file;
 }
 
 }  // namespace pendra

@@ -11,10 +11,13 @@ public:
     static QString shareDir();
     // The ringtone folder, with a trailing "/".
     static QString ringtonesDir();
+    // The sound output module, lib/pendra/pendra-audio.so beside bin/.
+    static QString audioModule();
     // GenericDataLocation + "/Pendra/", with a trailing "/".
     static QString dataDir();
     // Tests point the resources elsewhere; empty restores the default.
     static void setShareDirForTesting(const QString& dir);
+    static void setAudioModuleForTesting(const QString& file);
 };
 
 }  // namespace pendra

@@ -17,8 +17,8 @@
 
 #include "common/Ringtones.h"
 #include "platform/Paths.h"
-#include "support/TestEnvironment.h"
 #include "support/StdoutCapture.h"
+#include "support/TestEnvironment.h"
 
 namespace pendra {
 namespace {
@@ -169,6 +169,32 @@ TEST(RingerTest, ARealRingtoneRingsUntilSilenced) {
     EXPECT_FALSE(ringer.isRinging());
     out.restore();
     EXPECT_FALSE(out.text().contains("something went wrong")) << out.text().toStdString();
+}
+
+TEST(RingerTest, AMissingOrBrokenSoundModuleIsReportedAndTheNextRingTriesAgain) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    touch(dir.filePath("junk.so"), QByteArray(512, '\x7f'));
+    Ringer ringer(Paths::ringtonesDir());
+    for (const QString& module : {dir.filePath("missing.so"), dir.filePath("junk.so")}) {
+        Paths::setAudioModuleForTesting(module);
+        test::StdoutCapture out;
+        ringer.ring("Radar");
+        out.restore();
+        const QString text = out.text();
+        EXPECT_TRUE(text.startsWith(
+            "something went wrong: " + ringtoneFile(Paths::ringtonesDir(), "Radar") +
+            ": the sound module cannot be loaded: "))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(module)) << text.toStdString();
+        EXPECT_EQ(text.count('\n'), 1) << text.toStdString();
+        EXPECT_FALSE(ringer.isRinging());
+    }
+    // Back in place, the module is loaded on the next ring.
+    Paths::setAudioModuleForTesting({});
+    ringer.ring("Radar");
+    EXPECT_TRUE(test::waitUntil([&] { return ringer.isRinging(); }, 20000));
+    ringer.silence();
 }
 
 // The committed ringtones as the program finds them (staged from resources/

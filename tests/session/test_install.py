@@ -94,6 +94,7 @@ class Installed(unittest.TestCase):
     def assert_layout(self, prefix):
         share = os.path.join(prefix, "share")
         self.assertTrue(os.access(os.path.join(prefix, "bin", "pendra"), os.X_OK))
+        self.assertTrue(os.path.isfile(os.path.join(prefix, "lib", "pendra", "pendra-audio.so")))
         tones = sorted(f[:-4] for f in os.listdir(os.path.join(share, "pendra", "ringtones")))
         self.assertEqual(tones, RINGTONES)
         desktop = os.path.join(share, "applications", "pendra.desktop")

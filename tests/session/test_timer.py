@@ -27,8 +27,14 @@ class TimerSession(unittest.TestCase):
     def tearDown(self):
         self.session.screenshot("end")
 
+    def mapped(self, library):
+        with open("/proc/%d/maps" % self.app.proc.pid) as f:
+            return library in f.read()
+
     def test_three_seconds_ring_until_dismissed_and_repeat_starts_again(self):
         self.app.wait_widget("timerRingtone", text="Radar")
+        # Nothing has rung yet, so the sound stack must not be loaded.
+        self.assertFalse(self.mapped("libQt6Multimedia"))
         seconds = self.app.wait_widget("timerSeconds")
         self.session.click(*seconds.center)
         self.session.key("ctrl+a")
@@ -51,6 +57,7 @@ class TimerSession(unittest.TestCase):
             print(self.session.sound_report(start))
             raise
         self.session.screenshot("done")
+        self.assertTrue(self.mapped("pendra-audio.so"))
 
         self.session.dunst_invoke("Repeat")
         self.app.wait_widget("timerSeconds", pred=lambda w: w.text in ("02", "01", "00"))
