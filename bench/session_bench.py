@@ -35,37 +35,55 @@ def log(*a):
 
 # What a process costs, from /proc
 
-def cpu_and_switches(pid):
-    """CPU seconds and context switches of all the process's threads."""
-    cpu = sw = 0
+def thread_counts(pid):
+    """{tid: (CPU seconds, context switches)} of the process's threads, or None."""
+    out = {}
     try:
         tasks = os.listdir("/proc/%d/task" % pid)
     except OSError:
-        return None, None
+        return None
     for t in tasks:
         try:
             with open("/proc/%d/task/%s/stat" % (pid, t)) as f:
                 fields = f.read().rsplit(")", 1)[1].split()
-            cpu += int(fields[11]) + int(fields[12])
+            cpu = (int(fields[11]) + int(fields[12])) / TICK
+            sw = 0
             with open("/proc/%d/task/%s/status" % (pid, t)) as f:
                 for line in f:
                     if "ctxt_switches" in line:
                         sw += int(line.split()[1])
+            out[t] = (cpu, sw)
         except (OSError, IndexError, ValueError):
             pass  # a thread that ended meanwhile
-    return cpu / TICK, sw
+    return out
 
 
-def cost(pid, span):
-    """CPU in percent of one core and wake-ups per second over span seconds."""
-    c0, s0 = cpu_and_switches(pid)
-    t0 = time.monotonic()
-    time.sleep(span)
-    c1, s1 = cpu_and_switches(pid)
-    dt = time.monotonic() - t0
-    if c0 is None or c1 is None:
+def cost(pid, span, every=0.5):
+    """CPU in percent of one core and wake-ups per second over span seconds.
+
+    Counted per thread, sampled every `every` s: a thread that ends within the
+    span (Qt's pooled threads end 30 s after their last job) keeps what it
+    had counted at its last sample instead of taking it out of the sum, and
+    one born within the span counts from zero."""
+    first = thread_counts(pid)
+    if first is None:
         return None, None
-    return 100.0 * (c1 - c0) / dt, (s1 - s0) / dt
+    last = dict(first)
+    t0 = time.monotonic()
+    end = t0 + span
+    while True:
+        now = time.monotonic()
+        if now >= end:
+            break
+        time.sleep(min(every, end - now))
+        seen = thread_counts(pid)
+        if seen is None:
+            return None, None
+        last.update(seen)
+    dt = time.monotonic() - t0
+    cpu = sum(c - first.get(t, (0, 0))[0] for t, (c, _) in last.items())
+    sw = sum(w - first.get(t, (0, 0))[1] for t, (_, w) in last.items())
+    return 100.0 * cpu / dt, sw / dt
 
 
 def memory(pid):
