@@ -18,9 +18,7 @@ public:
     }
     void present(const UserNotificationPtr& n) override {
         window_.withdraw(n);
-        if (!server_.tryPresent(n)) {
-            window_.present(n);
-        }
+        server_.present(n);
     }
     void withdraw(const UserNotificationPtr& n) override {
         server_.withdraw(n);

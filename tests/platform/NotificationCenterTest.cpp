@@ -189,9 +189,105 @@ TEST_F(CenterTest, AnswersReachTheDelegateWithTheirActivationType) {
     EXPECT_EQ(presenter->withdrawn, QList<QString>{"alarm-3-0"});
 }
 
-TEST(FreedesktopText, BodyMarkupIsEscaped) {
-    EXPECT_EQ(escapeNotificationBody("<b>x</b> & y"), "&lt;b&gt;x&lt;/b&gt; &amp; y");
-    EXPECT_EQ(escapeNotificationBody("\"quoted\""), "&quot;quoted&quot;");
+// A notification server that answers only when the test says so.
+class ScriptedServer : public NotificationServer {
+public:
+    void setHandlers(Handlers handlers) override { h = std::move(handlers); }
+    void getCapabilities() override { ++capabilityCalls; }
+    void notify(quint64 ticket, const Message& m) override { sent.append({ticket, m}); }
+    void close(uint id) override { closed.append(id); }
+
+    Handlers h;
+    int capabilityCalls = 0;
+    QList<std::pair<quint64, Message>> sent;
+    QList<uint> closed;
+};
+
+class FreedesktopRules : public ::testing::Test {
+protected:
+    static constexpr std::chrono::milliseconds kDeadline{30};
+    void SetUp() override {
+        auto s = std::make_unique<ScriptedServer>();
+        server = s.get();
+        presenter = std::make_unique<FreedesktopPresenter>(std::move(s), kDeadline);
+        presenter->onLost = [this](const UserNotificationPtr& n) {
+            events << "lost:" + n->identifier;
+        };
+        presenter->setCallbacks(
+            {[this](const UserNotificationPtr& n, ActivationType t) {
+                 events << QString("activate:%1:%2").arg(n->identifier).arg(int(t));
+             },
+             [this](const UserNotificationPtr& n) { events << "dismiss:" + n->identifier; }});
+    }
+    // Past every deadline set so far.
+    static void outwait() { QTest::qWait(int(kDeadline.count()) * 4); }
+
+    ScriptedServer* server = nullptr;
+    std::unique_ptr<FreedesktopPresenter> presenter;
+    QList<QString> events;
+};
+
+TEST_F(FreedesktopRules, AnAnswerInTimeKeepsTheAlertOnTheServerAndCountsOnce) {
+    EXPECT_EQ(server->capabilityCalls, 1);  // asked ahead of the first alert
+    server->h.capabilities(QStringList{"body", "actions"});
+    auto a = alarmNote("alarm-0-0");
+    a->subtitle = "<b>x</b> & y";
+    presenter->present(a);
+    ASSERT_EQ(server->sent.size(), 1);
+    const auto& m = server->sent[0].second;
+    EXPECT_EQ(m.body, "&lt;b&gt;x&lt;/b&gt; &amp; y");
+    EXPECT_EQ(m.actions, (QStringList{"default", "", "action", "Snooze", "other", "Dismiss"}));
+    server->h.notified(server->sent[0].first, 5u, {});
+    outwait();
+    server->h.actionInvoked(5, "action");
+    server->h.actionInvoked(5, "other");  // a second answer to the same alert
+    server->h.closed(5, 2);               // the close that follows our own
+    EXPECT_EQ(events, QList<QString>{"activate:alarm-0-0:2"});
+    EXPECT_EQ(server->closed, QList<uint>{5});
+}
+
+TEST_F(FreedesktopRules, ALateServerGivesWayAndWhatItShowsLateIsClosedUnanswerable) {
+    server->h.capabilities(QStringList{"actions"});
+    presenter->present(alarmNote("alarm-0-0"));
+    EXPECT_TRUE(events.isEmpty());  // nothing is decided before the deadline
+    QTRY_COMPARE(events, QList<QString>{"lost:alarm-0-0"});
+    // Still unanswered: the next alert goes elsewhere at once, unsent.
+    presenter->present(alarmNote("alarm-1-0"));
+    EXPECT_EQ(events.last(), "lost:alarm-1-0");
+    EXPECT_EQ(server->sent.size(), 1);
+    // The server wakes and shows the first one after all.
+    server->h.notified(server->sent[0].first, 9u, {});
+    EXPECT_EQ(server->closed, QList<uint>{9});
+    server->h.actionInvoked(9, "action");
+    server->h.closed(9, 2);
+    EXPECT_EQ(events.size(), 2);
+    // Heard from again, it is asked again.
+    presenter->present(alarmNote("alarm-2-0"));
+    EXPECT_EQ(server->sent.size(), 2);
+}
+
+TEST_F(FreedesktopRules, CapabilitiesLateMissingOrWithoutButtonsAndWithdrawnWhilePending) {
+    presenter->present(alarmNote("alarm-0-0"));  // capabilities not yet answered
+    QTRY_COMPARE(events, QList<QString>{"lost:alarm-0-0"});
+    server->h.capabilities(QStringList{"actions"});
+    EXPECT_TRUE(server->sent.isEmpty());  // given up on: not sent late
+
+    presenter->present(alarmNote("timer-"));
+    presenter->withdraw(alarmNote("timer-"));
+    server->h.notified(server->sent[0].first, 4u, {});
+    outwait();
+    EXPECT_EQ(events.size(), 1);  // withdrawn: neither lost nor kept
+    EXPECT_EQ(server->closed, QList<uint>{4});
+
+    server->h.notified(999, std::nullopt, "stray");  // not ours: ignored
+    server->h.ownerChanged(true);                    // a new server: asked afresh
+    EXPECT_EQ(server->capabilityCalls, 2);
+    server->h.capabilities(QStringList{"body"});  // one without buttons
+    presenter->present(alarmNote("alarm-1-0"));
+    server->h.ownerChanged(false);
+    presenter->present(alarmNote("alarm-2-0"));
+    server->h.capabilities(std::nullopt);  // and then none at all
+    EXPECT_EQ(events.mid(1), (QList<QString>{"lost:alarm-1-0", "lost:alarm-2-0"}));
 }
 
 TEST(AlertWindow, ButtonsAndClosingAnswer) {

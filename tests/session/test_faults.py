@@ -4,6 +4,7 @@ host restarted, the wall clock jumping, and two instances started at once."""
 
 import json
 import os
+import signal
 import subprocess
 import time
 import unittest
@@ -86,6 +87,35 @@ class ServerRestarted(FaultSession):
         self.assertTrue(app.alive())
         record_case("server-restarted",
                     "the ringing alarm was shown again %s, once, and Dismiss silenced it" % where)
+
+
+class ServerHung(FaultSession):
+    def test_the_alert_window_rings_and_the_late_notification_is_withdrawn(self):
+        monitor = self.session.monitor_notifications()
+        app = self.ringing_app("Hung server")
+        app.tray_icon()
+        dunst = self.session.service("dunst")
+        os.kill(dunst.pid, signal.SIGSTOP)  # answers nothing from here on
+        try:
+            app.wait_window("alertWindow", timeout=20)
+            self.assertGreater(self.sounding_now(), 0.5, "no ringtone while the server hangs")
+            app.click("alertActionButton")  # Snooze
+            app.wait_window("alertWindow", present=False)
+            self.assertLess(self.sounding_now(2.0), 0.2, "still ringing after Snooze")
+        finally:
+            os.kill(dunst.pid, signal.SIGCONT)
+        # It wakes, shows what it was asked to, and is told to close it at once.
+        late = monitor.wait_for_notify(1, timeout=20)
+        wait_until(lambda: any(c[0] == late["id"] for c in monitor.closed), 10,
+                   what="the late notification closed")
+        time.sleep(1.0)
+        self.assertEqual(self.session.dunst_shown_count(), 0)
+        self.assertEqual(app.lines.count("true"), 1, "the Snooze reached the alarm other than once")
+        self.assertTrue(self.stored()[0]["isSnoozed"])
+        record_case("server-hung",
+                    "with dunst stopped (SIGSTOP) as the alarm came due, the alert window "
+                    "rang, Snooze there reached the alarm once, and the notification dunst "
+                    "showed on waking was withdrawn at once")
 
 
 class NoServer(FaultSession):
