@@ -691,6 +691,17 @@ void AlarmViewController::silenceIfRinging(quint64 id) {
     }
 }
 
+void AlarmViewController::notificationWillDeliver(UserNotificationCenter&,
+                                                  const UserNotificationPtr& n) {
+    if (!isAlarmKind(n)) {
+        return;
+    }
+    // The sound is made ready now, so that it starts with the alarm's minute.
+    if (const std::optional<int> row = rowOf(n)) {
+        ringer_->prepare(alarms_[*row].ringtone);
+    }
+}
+
 void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
                                                  const UserNotificationPtr& n) {
     if (!isAlarmKind(n)) {

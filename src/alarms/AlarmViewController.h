@@ -41,6 +41,8 @@ public:
     void viewDidLoad() override;
     void viewDidAppear() override;
 
+    void notificationWillDeliver(UserNotificationCenter& center,
+                                 const UserNotificationPtr& n) override;
     void notificationDidDeliver(UserNotificationCenter& center,
                                 const UserNotificationPtr& n) override;
     void notificationDidActivate(UserNotificationCenter& center,

@@ -263,6 +263,9 @@ void AppDelegate::route(Route route, UserNotificationCenter& center, const UserN
         return;
     }
     switch (route) {
+        case Route::WillDeliver:
+            receiver->notificationWillDeliver(center, n);
+            break;
         case Route::Deliver:
             receiver->notificationDidDeliver(center, n);
             break;
@@ -273,6 +276,11 @@ void AppDelegate::route(Route route, UserNotificationCenter& center, const UserN
             receiver->notificationDidDismissAlert(center, n);
             break;
     }
+}
+
+void AppDelegate::userNotificationCenterWillDeliver(UserNotificationCenter& center,
+                                                    const UserNotificationPtr& n) {
+    route(Route::WillDeliver, center, n);
 }
 
 void AppDelegate::userNotificationCenterDidDeliver(UserNotificationCenter& center,

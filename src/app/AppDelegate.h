@@ -58,6 +58,8 @@ public:
                                            const UserNotificationPtr& n) override;
     void userNotificationCenterDidDismissAlert(UserNotificationCenter& center,
                                                const UserNotificationPtr& n) override;
+    void userNotificationCenterWillDeliver(UserNotificationCenter& center,
+                                           const UserNotificationPtr& n) override;
     bool userNotificationCenterShouldPresent(UserNotificationCenter& center,
                                              const UserNotificationPtr& n) override;
 
@@ -74,7 +76,7 @@ signals:
     void terminated();
 
 private:
-    enum class Route { Deliver, Activate, Dismiss };
+    enum class Route { WillDeliver, Deliver, Activate, Dismiss };
     void route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
 
     UserNotificationCenter& center_;

@@ -17,6 +17,8 @@ public:
                                          const UserNotificationPtr& n) = 0;
     virtual void notificationDidDismissAlert(UserNotificationCenter& center,
                                              const UserNotificationPtr& n) = 0;
+    // One of this panel's scheduled notifications comes due in a few seconds.
+    virtual void notificationWillDeliver(UserNotificationCenter&, const UserNotificationPtr&) {}
 };
 
 }  // namespace pendra

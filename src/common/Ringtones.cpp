@@ -57,9 +57,51 @@ QString ringtoneFile(const QString& folder, const QString& name) {
     return folder + name + kExtension;
 }
 
-Ringer::Ringer(QString folder) : folder_(std::move(folder)) {}
+namespace {
+
+constexpr int kKeepReadyMs = 30'000;
+
+bool isRingtoneName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+// Let go from the event loop: tearing a player down must not hold up the
+// caller, which may be on its way to another sound.
+void letGo(std::unique_ptr<AudioPlayer>& player) {
+    if (player) {
+        player->stop();
+        player.release()->deleteLater();
+    }
+}
+
+}  // namespace
+
+Ringer::Ringer(QString folder) : folder_(std::move(folder)) {
+    letGoOfReady_.setSingleShot(true);
+    QObject::connect(&letGoOfReady_, &QTimer::timeout, [this] { letGo(ready_); });
+}
 
 Ringer::~Ringer() = default;
+
+void Ringer::prepare(const QString& name) {
+    if (name == QStringLiteral("None") || !isRingtoneName(name)) {
+        return;
+    }
+    if (!ready_ || readyName_ != name) {
+        auto player = std::make_unique<AudioPlayer>();
+        if (!player->prepare(ringtoneFile(folder_, name), nullptr)) {
+            return;
+        }
+        letGo(ready_);
+        ready_ = std::move(player);
+        readyName_ = name;
+    }
+    letGoOfReady_.start(kKeepReadyMs);
+}
+
+bool Ringer::isPrepared(const QString& name) const {
+    return ready_ && readyName_ == name;
+}
 
 void Ringer::ring(const QString& name) {
     if (name == QStringLiteral("None")) {
@@ -67,12 +109,18 @@ void Ringer::ring(const QString& name) {
     }
     // Names come from the alarms file and the settings: never let one reach
     // outside the ringtone folder.
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QChar(0))) {
+    if (!isRingtoneName(name)) {
         printLine(QStringLiteral("something went wrong: not a ringtone name: \"") + name +
                   QStringLiteral("\""));
         return;
     }
-    auto player = std::make_unique<AudioPlayer>();
+    std::unique_ptr<AudioPlayer> player;
+    if (isPrepared(name)) {
+        player = std::move(ready_);
+        letGoOfReady_.stop();
+    } else {
+        player = std::make_unique<AudioPlayer>();
+    }
     QString error;
     if (!player->play(ringtoneFile(folder_, name), &error)) {
         printLine(QStringLiteral("something went wrong: ") + error);
@@ -82,13 +130,12 @@ void Ringer::ring(const QString& name) {
         printLine(QStringLiteral("something went wrong: ") + why);
     });
     // Replacing the previous player stops it.
+    letGo(player_);
     player_ = std::move(player);
 }
 
 void Ringer::silence() {
-    if (player_) {
-        player_->stop();
-    }
+    letGo(player_);
 }
 
 bool Ringer::isRinging() const {

@@ -19,6 +19,9 @@ public:
     };
 
     virtual ~AudioBackend() = default;
+    // Opens `file` (absolute, known to be readable) and readies the output
+    // without a sound, so that start() of the same file begins at once.
+    virtual void prepare(const QString& file) = 0;
     // Opens `file` (absolute, known to be readable) and loops it until stop().
     virtual void start(const QString& file) = 0;
     virtual void stop() = 0;

@@ -51,7 +51,7 @@ bool checkReadable(const QString& file, QString* error) {
 // The module's factory, loaded once and kept for the life of the process: the
 // multimedia stack it brings cannot be unloaded safely. A failed load is
 // tried again on the next ring, in case the module has since been installed.
-CreateAudioBackend loadBackend(QString* error) {
+CreateAudioBackend loadModule(QString* error) {
     static CreateAudioBackend create = nullptr;
     static QString loadedFrom;
     const QString path = Paths::audioModule();
@@ -72,27 +72,40 @@ CreateAudioBackend loadBackend(QString* error) {
 
 }  // namespace
 
-bool AudioPlayer::play(const QString& file, QString* error) {
-    if (!checkReadable(file, error)) {
+bool AudioPlayer::prepare(const QString& file, QString* error) {
+    if (!checkReadable(file, error) || !loadBackend(file, error)) {
         return false;
     }
-    if (!d->backend) {
-        QString why;
-        const CreateAudioBackend create = loadBackend(&why);
-        if (create == nullptr) {
-            if (error != nullptr) {
-                *error = file + QStringLiteral(": ") + why;
-            }
-            return false;
-        }
-        // The backend is owned by this player and dies with it, so the
-        // hooks never outlive what they call.
-        AudioBackend::Hooks hooks;
-        hooks.failed = [this](const QString& why) { emit failed(why); };
-        hooks.log = [](const QString& line) { printLine(line); };
-        d->backend.reset(create(hooks));
+    d->backend->prepare(QFileInfo(file).absoluteFilePath());
+    return true;
+}
+
+bool AudioPlayer::play(const QString& file, QString* error) {
+    if (!checkReadable(file, error) || !loadBackend(file, error)) {
+        return false;
     }
     d->backend->start(QFileInfo(file).absoluteFilePath());
+    return true;
+}
+
+bool AudioPlayer::loadBackend(const QString& file, QString* error) {
+    if (d->backend) {
+        return true;
+    }
+    QString why;
+    const CreateAudioBackend create = loadModule(&why);
+    if (create == nullptr) {
+        if (error != nullptr) {
+            *error = file + QStringLiteral(": ") + why;
+        }
+        return false;
+    }
+    // The backend is owned by this player and dies with it, so the hooks
+    // never outlive what they call.
+    AudioBackend::Hooks hooks;
+    hooks.failed = [this](const QString& why) { emit failed(why); };
+    hooks.log = [](const QString& line) { printLine(line); };
+    d->backend.reset(create(hooks));
     return true;
 }
 

@@ -18,6 +18,9 @@ public:
     // at once with a human-readable error and plays nothing; a file the decoder
     // rejects is reported through failed() once the decoder has looked at it.
     bool play(const QString& file, QString* error);
+    // Loads the sound output and opens the file without playing it, so that
+    // a following play() of the same file starts without delay.
+    bool prepare(const QString& file, QString* error);
     void stop();
     bool isPlaying() const;
 
@@ -26,6 +29,8 @@ signals:
     void failed(const QString& error);
 
 private:
+    bool loadBackend(const QString& file, QString* error);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

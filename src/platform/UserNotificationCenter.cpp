@@ -39,7 +39,8 @@ struct UserNotificationCenter::Impl {
     UserNotificationCenterDelegate* delegate = nullptr;
     struct Entry {
         UserNotificationPtr notification;
-        QTime wallTime;  // the time of day of the date it was scheduled with
+        QTime wallTime;        // the time of day of the date it was scheduled with
+        bool noticed = false;  // the delegate has heard that its date is near
     };
     QList<Entry> scheduled;
     QList<UserNotificationPtr> delivered;
@@ -200,11 +201,21 @@ void UserNotificationCenter::deliverDueNotifications() {
 
 void UserNotificationCenter::reevaluate() {
     const QDateTime now = Clock::now();
+    const qint64 leadMs = std::chrono::milliseconds(deliveryNoticeLead).count();
     QList<UserNotificationPtr> due;
+    QList<UserNotificationPtr> near;
     for (qsizetype i = 0; i < d->scheduled.size();) {
         Impl::Entry& e = d->scheduled[i];
         const UserNotificationPtr& n = e.notification;
-        if (!n->deliveryDate || *n->deliveryDate > now) {
+        if (!n->deliveryDate) {
+            ++i;
+            continue;
+        }
+        if (*n->deliveryDate > now) {
+            if (!e.noticed && now.msecsTo(*n->deliveryDate) <= leadMs) {
+                e.noticed = true;
+                near.append(n);
+            }
             ++i;
             continue;
         }
@@ -220,12 +231,18 @@ void UserNotificationCenter::reevaluate() {
                 ++k;
             } while (next <= now && k < 100000);
             n->deliveryDate = next;
+            e.noticed = false;
             ++i;
         } else {
             d->scheduled.removeAt(i);
         }
     }
     arm();
+    for (const auto& n : near) {
+        if (d->delegate) {
+            d->delegate->userNotificationCenterWillDeliver(*this, n);
+        }
+    }
     for (const auto& n : due) {
         deliverNotification(n);
     }
@@ -235,11 +252,17 @@ void UserNotificationCenter::arm() {
     if (d->timerFd < 0) {
         return;
     }
+    // Woken at the earliest date, or that far ahead of it to give notice.
     std::optional<QDateTime> earliest;
     for (const auto& e : d->scheduled) {
         const auto& date = e.notification->deliveryDate;
-        if (date && (!earliest || *date < *earliest)) {
-            earliest = date;
+        if (!date) {
+            continue;
+        }
+        const QDateTime wake =
+            e.noticed ? *date : date->addSecs(-std::chrono::seconds(deliveryNoticeLead).count());
+        if (!earliest || wake < *earliest) {
+            earliest = wake;
         }
     }
     itimerspec timerSpec{};

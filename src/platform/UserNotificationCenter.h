@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <chrono>
 #include <memory>
 
 #include "platform/UserNotification.h"
@@ -23,6 +24,10 @@ public:
                                                        const UserNotificationPtr& n) = 0;
     virtual bool userNotificationCenterShouldPresent(UserNotificationCenter& center,
                                                      const UserNotificationPtr& n) = 0;
+    // A scheduled notification comes due within deliveryNoticeLead: the time
+    // to ready what its delivery needs. Told once per date.
+    virtual void userNotificationCenterWillDeliver(UserNotificationCenter&,
+                                                   const UserNotificationPtr&) {}
 };
 
 // The program's one notification center: the scheduled list delivered on
@@ -34,6 +39,9 @@ public:
 class UserNotificationCenter : public QObject {
     Q_OBJECT
 public:
+    // How long before a scheduled delivery the delegate hears of it.
+    static constexpr std::chrono::seconds deliveryNoticeLead{10};
+
     // The process-wide center, created on first use with the desktop presenter.
     static UserNotificationCenter& defaultCenter();
 

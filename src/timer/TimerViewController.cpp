@@ -359,6 +359,7 @@ void TimerViewController::updateTextFields() {
         if (t.currentState == Timer::state::off) {
             return;  // the fields hold the setting being edited
         }
+        self->prepareIfEndingSoon(t);
         self->hourTextField_->setText(twoDigits(t.hoursLeft));
         self->minuteTextField_->setText(twoDigits(t.minutesLeft));
         self->secondTextField_->setText(twoDigits(t.secondsLeft));
@@ -379,6 +380,7 @@ Timer TimerViewController::turnOnTimer(const Timer& t) {
     if (actualTimer_) {
         actualTimer_->resume();
     }
+    prepareIfEndingSoon(next);
     cancelBtn_->setEnabled(true);
     startPauseResumeBtn_->setText(QStringLiteral("Pause"));
     return next;
@@ -425,6 +427,7 @@ Timer TimerViewController::resumeTimer(const Timer& t) {
     if (actualTimer_) {
         actualTimer_->resume();
     }
+    prepareIfEndingSoon(next);
     startPauseResumeBtn_->setText(QStringLiteral("Pause"));
     return next;
 }
@@ -471,6 +474,14 @@ bool TimerViewController::isCurrentAlert(const UserNotificationPtr& n) const {
     const QVariant c = n->userInfo.value(kCountdownKey);
     std::lock_guard lock(mutex_);
     return finished_ && c.isValid() && c.toULongLong() == countdown_.load();
+}
+
+// The sound is made ready shortly before the end, so that it starts with it.
+void TimerViewController::prepareIfEndingSoon(const Timer& t) {
+    if (t.currentState == Timer::state::on &&
+        t.secondsToCount() <= UserNotificationCenter::deliveryNoticeLead.count()) {
+        ringer_->prepare(ringtone_);
+    }
 }
 
 void TimerViewController::silence() {

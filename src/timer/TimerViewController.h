@@ -89,6 +89,7 @@ private:
     void createTimer();
     void updateTextFields();
     void silence();
+    void prepareIfEndingSoon(const Timer& t);
     bool isCurrentAlert(const UserNotificationPtr& n) const;
 
     UserNotificationCenter& notificationCenter;

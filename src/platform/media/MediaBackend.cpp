@@ -1,135 +1,224 @@
-// The ringtone output over Qt Multimedia, built as the module that
-// AudioPlayer loads on the first ring.
+// The ringtone output, built as the module that AudioPlayer loads when a
+// sound is first wanted. The file is decoded into memory and looped from
+// there into a stream of the sound server, all on a thread of the module's
+// own: the main thread never waits on the decoder or the sound server, and a
+// ringtone that is ready starts as soon as the server takes the stream.
+#include <QAudioBuffer>
+#include <QAudioDecoder>
 #include <QAudioDevice>
-#include <QAudioOutput>
-#include <QFileInfo>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QCoreApplication>
 #include <QMediaDevices>
-#include <QMediaPlayer>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
+#include <memory>
 
 #include "platform/AudioBackend.h"
 
 namespace pendra {
 namespace {
 
-// The backend now and then accepts play() and never starts its stream, or
-// stops for good at the end of a loop with no error. A ring nobody hears is
-// the failure that matters most, so the position is watched for as long as
-// the sound is wanted, and a sound that stands still this long is opened
-// again in a new player.
+// Enough queued on the server to ride out a busy machine, short enough that
+// Stop is heard at once.
+constexpr int kBufferMs = 250;
+constexpr int kFeedMs = 50;
+// A user's long sound file loops its first five minutes.
+constexpr qint64 kMaxSeconds = 300;
+// A stream the server stops taking this long is opened again.
 constexpr int kWatchdogMs = 500;
 constexpr int kStalledChecksBeforeRestart = 5;
 // Restarts in a row without the sound moving in between, before giving up.
 constexpr int kMaxRestarts = 5;
 
-class MediaBackend final : public AudioBackend, public QObject {
+QThread* audioThread() {
+    static QThread* thread = [] {
+        auto* t = new QThread();
+        t->setObjectName(QStringLiteral("pendra-audio"));
+        t->start();
+        // Ended before Qt's own multimedia singletons go, at the application's end.
+        qAddPostRoutine([] {
+            audioThread()->quit();
+            audioThread()->wait(1000);
+        });
+        return t;
+    }();
+    return thread;
+}
+
+QAudioFormat wantedFormat() {
+    QAudioFormat f;
+    f.setSampleRate(44100);
+    f.setChannelCount(2);
+    f.setSampleFormat(QAudioFormat::Int16);
+    return f;
+}
+
+// Lives on the audio thread; everything here runs there.
+class Worker : public QObject {
 public:
-    explicit MediaBackend(Hooks hooks) : hooks_(std::move(hooks)) {
-        watchdog_.setInterval(kWatchdogMs);
-        QObject::connect(&watchdog_, &QTimer::timeout, this, [this] { checkProgress(); });
+    Worker(std::function<void(const QString&)> failed, std::function<void(const QString&)> log,
+           std::shared_ptr<std::atomic<bool>> playing)
+        : failed_(std::move(failed)),
+          log_(std::move(log)),
+          playing_(std::move(playing)),
+          // Children, so that they move to the audio thread with the worker.
+          feed_(new QTimer(this)),
+          watchdog_(new QTimer(this)) {
+        feed_->setInterval(kFeedMs);
+        QObject::connect(feed_, &QTimer::timeout, this, [this] { feed(); });
+        watchdog_->setInterval(kWatchdogMs);
+        QObject::connect(watchdog_, &QTimer::timeout, this, [this] { checkProgress(); });
     }
 
-    ~MediaBackend() override {
-        if (player_ != nullptr) {
-            player_->stop();
+    ~Worker() override { closeSink(); }
+
+    void prepare(const QString& file) {
+        if (file != file_ || hasFailed_) {
+            decode(file);
         }
     }
 
-    void start(const QString& file) override {
+    void start(const QString& file) {
         restarts_ = 0;
-        open(file);
-    }
-
-    void stop() override {
-        wanted_ = false;
-        watchdog_.stop();
-        if (player_ != nullptr) {
-            player_->stop();
+        wanted_ = true;
+        if (file != file_ || hasFailed_) {
+            decode(file);  // the sink opens with the first decoded sound
+        } else if (!pcm_.isEmpty()) {
+            openSink();
         }
     }
 
-    bool isPlaying() const override {
-        return player_ != nullptr && !failed_ &&
-               player_->playbackState() == QMediaPlayer::PlayingState;
+    void stop() {
+        wanted_ = false;
+        closeSink();
     }
 
 private:
-    void fail(const QString& why) {
-        failed_ = true;
-        player_->stop();
-        if (hooks_.failed) {
-            hooks_.failed(file_ + QStringLiteral(": ") + why);
-        }
-    }
-
-    void log(const QString& line) const {
-        if (hooks_.log) {
-            hooks_.log(line);
-        }
-    }
-
-    void createPlayer() {
-        player_ = new QMediaPlayer(this);
-        output_ = new QAudioOutput(this);
-        output_->setVolume(1.0F);
-        player_->setAudioOutput(output_);
-        QObject::connect(player_, &QMediaPlayer::errorOccurred, this,
-                         [this](QMediaPlayer::Error code, const QString& message) {
-                             if (code == QMediaPlayer::NoError || failed_) {
-                                 return;
-                             }
-                             fail(message.isEmpty() ? QStringLiteral("cannot be played") : message);
-                         });
-        QObject::connect(player_, &QMediaPlayer::mediaStatusChanged, this,
-                         [this](QMediaPlayer::MediaStatus status) {
-                             if (status == QMediaPlayer::EndOfMedia && wanted_ && !failed_) {
-                                 // Seeking back to the start for the next loop
-                                 // now and then leaves the stream standing
-                                 // still; opening the file afresh does not.
-                                 const QUrl source = player_->source();
-                                 player_->setSource(QUrl());
-                                 player_->setSource(source);
-                                 player_->play();
-                                 return;
-                             }
-                             if (status == QMediaPlayer::InvalidMedia && !failed_) {
-                                 fail(QStringLiteral("not a playable sound"));
-                             }
-                         });
-    }
-
-    void open(const QString& file) {
-        if (player_ == nullptr) {
-            createPlayer();
-        }
-        // Without a reachable sound server the backend plays into nothing and
-        // reports no error; say so, since a ring nobody hears is a failure.
-        if (QMediaDevices::defaultAudioOutput().isNull()) {
-            log(QStringLiteral("No audio output device: ") + file +
-                QStringLiteral(" plays unheard"));
+    void decode(const QString& file) {
+        closeSink();
+        if (decoder_ != nullptr) {
+            decoder_->disconnect(this);
+            decoder_->deleteLater();
         }
         file_ = file;
-        failed_ = false;
-        player_->stop();
-        player_->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
-        player_->setLoops(1);
-        player_->play();
-        wanted_ = true;
-        lastPosition_ = -1;
+        pcm_.clear();
+        pos_ = 0;
+        decoded_ = false;
+        hasFailed_ = false;
+        format_ = QAudioFormat();
+        decoder_ = new QAudioDecoder(this);
+        decoder_->setAudioFormat(wantedFormat());
+        QObject::connect(decoder_, &QAudioDecoder::bufferReady, this, [this] { takeBuffer(); });
+        QObject::connect(decoder_, &QAudioDecoder::finished, this, [this] {
+            decoded_ = true;
+            decoder_->deleteLater();
+            decoder_ = nullptr;
+            if (pcm_.isEmpty()) {
+                fail(QStringLiteral("not a playable sound"));
+            }
+        });
+        QObject::connect(decoder_, qOverload<QAudioDecoder::Error>(&QAudioDecoder::error), this,
+                         [this](QAudioDecoder::Error) {
+                             const QString why = decoder_->errorString();
+                             fail(why.isEmpty() ? QStringLiteral("cannot be played") : why);
+                         });
+        decoder_->setSource(QUrl::fromLocalFile(file));
+        decoder_->start();
+    }
+
+    void takeBuffer() {
+        const QAudioBuffer b = decoder_->read();
+        if (!b.isValid() || decoded_) {
+            return;
+        }
+        if (!format_.isValid()) {
+            format_ = b.format();
+        }
+        if (pcm_.size() < format_.bytesForDuration(kMaxSeconds * 1'000'000)) {
+            pcm_.append(b.constData<char>(), b.byteCount());
+        } else {
+            // Enough to loop: the rest of a long file is not needed.
+            decoded_ = true;
+            decoder_->stop();
+        }
+        if (wanted_ && sink_ == nullptr) {
+            openSink();
+        }
+    }
+
+    void openSink() {
+        closeSink();
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        if (device.isNull()) {
+            // Playing into nothing reports no error; say so, since a ring
+            // nobody hears is a failure.
+            log(QStringLiteral("No audio output device: ") + file_ +
+                QStringLiteral(" plays unheard"));
+            playing_->store(true);
+            return;
+        }
+        sink_ = new QAudioSink(device, format_, this);
+        sink_->setBufferSize(format_.bytesForDuration(kBufferMs * 1000));
+        out_ = sink_->start();
+        if (out_ == nullptr || sink_->error() != QAudio::NoError) {
+            fail(QStringLiteral("the sound output cannot be opened"));
+            return;
+        }
+        feed();
+        feed_->start();
+        lastProcessed_ = -1;
         stalledChecks_ = 0;
-        watchdog_.start();
+        watchdog_->start();
+        playing_->store(true);
+    }
+
+    void closeSink() {
+        feed_->stop();
+        watchdog_->stop();
+        if (sink_ != nullptr) {
+            sink_->reset();  // what is queued is dropped, not played out
+            sink_->stop();
+            sink_->deleteLater();
+            sink_ = nullptr;
+            out_ = nullptr;
+        }
+        pos_ = 0;
+        playing_->store(false);
+    }
+
+    // Tops the stream up from the loop; before the whole file is decoded only
+    // as far as it goes.
+    void feed() {
+        if (out_ == nullptr || pcm_.isEmpty()) {
+            return;
+        }
+        const int frame = format_.bytesPerFrame();
+        qint64 free = sink_->bytesFree();
+        free -= free % frame;
+        while (free > 0) {
+            if (pos_ >= pcm_.size()) {
+                if (!decoded_) {
+                    return;
+                }
+                pos_ = 0;
+            }
+            const qint64 n = std::min<qint64>(free, pcm_.size() - pos_);
+            const qint64 written = out_->write(pcm_.constData() + pos_, n);
+            if (written <= 0) {
+                return;
+            }
+            pos_ += written;
+            free -= written;
+        }
     }
 
     void checkProgress() {
-        if (!wanted_ || failed_ || player_ == nullptr) {
-            watchdog_.stop();
-            return;
-        }
-        const qint64 position = player_->position();
-        if (player_->playbackState() == QMediaPlayer::PlayingState && position > 0 &&
-            position != lastPosition_) {
-            lastPosition_ = position;
+        const qint64 processed = sink_ != nullptr ? sink_->processedUSecs() : -1;
+        if (processed > 0 && processed != lastProcessed_) {
+            lastProcessed_ = processed;
             stalledChecks_ = 0;
             restarts_ = 0;
             return;
@@ -137,7 +226,6 @@ private:
         if (++stalledChecks_ < kStalledChecksBeforeRestart) {
             return;
         }
-        watchdog_.stop();
         if (restarts_ >= kMaxRestarts) {
             fail(QStringLiteral("the sound does not play"));
             return;
@@ -146,27 +234,101 @@ private:
         log(QStringLiteral("The sound stood still for ") +
             QString::number(kWatchdogMs * kStalledChecksBeforeRestart / 1000.0) +
             QStringLiteral(" s; opening it again: ") + file_);
-        // A fresh player: the stuck one may hold a pipeline that never recovers.
-        player_->stop();
-        player_->disconnect(this);
-        player_->deleteLater();
-        output_->deleteLater();
-        player_ = nullptr;
-        output_ = nullptr;
-        open(file_);
+        openSink();
     }
 
-    Hooks hooks_;
-    QMediaPlayer* player_ = nullptr;
-    QAudioOutput* output_ = nullptr;
-    QTimer watchdog_;
+    void fail(const QString& why) {
+        if (hasFailed_) {
+            return;
+        }
+        hasFailed_ = true;
+        wanted_ = false;
+        closeSink();
+        failed_(file_ + QStringLiteral(": ") + why);
+    }
+
+    void log(const QString& line) { log_(line); }
+
+    std::function<void(const QString&)> failed_;
+    std::function<void(const QString&)> log_;
+    std::shared_ptr<std::atomic<bool>> playing_;
+    QTimer* feed_;
+    QTimer* watchdog_;
+
     QString file_;
-    bool failed_ = false;
-    // Whether the sound is wanted, and when its position last moved.
+    QAudioDecoder* decoder_ = nullptr;
+    QAudioFormat format_;
+    QByteArray pcm_;
+    bool decoded_ = false;
+    bool hasFailed_ = false;
     bool wanted_ = false;
-    qint64 lastPosition_ = -1;
+    qint64 pos_ = 0;
+    QAudioSink* sink_ = nullptr;
+    QIODevice* out_ = nullptr;
+    qint64 lastProcessed_ = -1;
     int stalledChecks_ = 0;
     int restarts_ = 0;
+};
+
+// The front, on the thread that created it: hands each request to the
+// worker without waiting, and brings the worker's reports back here.
+class MediaBackend final : public AudioBackend {
+public:
+    explicit MediaBackend(const Hooks& hooks)
+        : hooks_(std::make_shared<Hooks>(hooks)),
+          playing_(std::make_shared<std::atomic<bool>>(false)) {
+        QObject* home = QCoreApplication::instance();
+        const std::weak_ptr<Hooks> weak = hooks_;
+        auto report = [home, weak](bool failure) {
+            return [home, weak, failure](const QString& text) {
+                QMetaObject::invokeMethod(
+                    home,
+                    [weak, failure, text] {
+                        if (const auto h = weak.lock()) {
+                            const auto& f = failure ? h->failed : h->log;
+                            if (f) {
+                                f(text);
+                            }
+                        }
+                    },
+                    Qt::QueuedConnection);
+            };
+        };
+        worker_ = new Worker(report(true), report(false), playing_);
+        worker_->moveToThread(audioThread());
+    }
+
+    ~MediaBackend() override {
+        // Torn down on its own thread; nothing here waits for it.
+        worker_->deleteLater();
+    }
+
+    void prepare(const QString& file) override {
+        Worker* w = worker_;
+        QMetaObject::invokeMethod(
+            w, [w, file] { w->prepare(file); }, Qt::QueuedConnection);
+    }
+
+    void start(const QString& file) override {
+        Worker* w = worker_;
+        playing_->store(true);  // asked for: isPlaying() reports it from now on
+        QMetaObject::invokeMethod(
+            w, [w, file] { w->start(file); }, Qt::QueuedConnection);
+    }
+
+    void stop() override {
+        Worker* w = worker_;
+        playing_->store(false);
+        QMetaObject::invokeMethod(
+            w, [w] { w->stop(); }, Qt::QueuedConnection);
+    }
+
+    bool isPlaying() const override { return playing_->load(); }
+
+private:
+    std::shared_ptr<Hooks> hooks_;
+    std::shared_ptr<std::atomic<bool>> playing_;
+    Worker* worker_ = nullptr;
 };
 
 }  // namespace
