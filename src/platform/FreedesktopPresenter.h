@@ -19,16 +19,17 @@ namespace pendra {
 QString escapeNotificationBody(const QString& text);
 
 // Presents through a desktop notification server without ever waiting for
-// it. A notification the server has not shown within `answerWithin` counts
-// as one it cannot show: it goes to onLost, and should the server show it
-// after all, it is closed again at once, so each alert has exactly one place
-// where the user answers it.
+// it. A notification the server has not shown within `answerWithin` (a
+// healthy server answers in milliseconds; the default leaves room for the
+// alert window to be on screen within a second) counts as one it cannot show: it goes to onLost,
+// and should the server show it after all, it is closed again at once, so each alert has exactly
+// one place where the user answers it.
 class FreedesktopPresenter : public QObject, public NotificationPresenter {
     Q_OBJECT
 public:
     explicit FreedesktopPresenter(
         std::unique_ptr<NotificationServer> server = makeSessionBusNotificationServer(),
-        std::chrono::milliseconds answerWithin = std::chrono::seconds(1),
+        std::chrono::milliseconds answerWithin = std::chrono::milliseconds(800),
         QObject* parent = nullptr);
     ~FreedesktopPresenter() override;
 

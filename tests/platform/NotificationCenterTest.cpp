@@ -72,9 +72,13 @@ protected:
     std::unique_ptr<UserNotificationCenter> center;
 };
 
-TEST_F(CenterTest, DeliversAtItsDateNotBefore) {
+TEST_F(CenterTest, DeliversAtItsDateNotBeforeWithNoticeAhead) {
     center->scheduleNotification(at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 49)));
+    EXPECT_TRUE(delegate.notices.isEmpty());
+    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 50)));
     moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 59)));
+    EXPECT_EQ(delegate.notices, QList<QString>{"alarm-0-0"}) << "once, ten seconds ahead";
     EXPECT_TRUE(delegate.events.isEmpty());
     moveTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
     EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-0-0"});

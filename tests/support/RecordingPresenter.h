@@ -48,7 +48,12 @@ public:
                                              const UserNotificationPtr&) override {
         return true;
     }
+    void userNotificationCenterWillDeliver(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        notices.append(n->identifier);
+    }
     QList<QString> events;
+    QList<QString> notices;
 };
 
 }  // namespace pendra::test
