@@ -8,6 +8,9 @@ for p in gnome-clocks python3-xlib; do
 done
 if [ -n "$missing" ]; then
   sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get install -y --no-install-recommends $missing >/dev/null || \
+  # Package lists may be missing or stale on a fresh machine.
+  { $sudo apt-get install -y --no-install-recommends $missing >/dev/null 2>&1 ||
+    { $sudo apt-get update -q >/dev/null &&
+      $sudo apt-get install -y --no-install-recommends $missing >/dev/null; }; } || \
     echo "could not install$missing; the figures that need them will be missing"
 fi

@@ -9,6 +9,7 @@ is reported as missing. PENDRA_BENCH_QUICK=1 makes a short smoke run.
 """
 import json
 import os
+import signal
 import statistics
 import subprocess
 import sys
@@ -411,6 +412,128 @@ def measure_accuracy(s, watch, fig, pendra, busy):
     s.kill_service("dbus-monitor")
 
 
+# Sound onset, read off the capture sink: what the user hears, not the call
+# that asks for it.
+
+SINK_RATE = 44100 * 4  # bytes a second of s16le stereo on the capture sink
+
+
+def sink_clock(s, span=1.0):
+    """Maps wall time to a byte offset of the capture file.
+
+    The pipe sink is paced by the system clock, so bytes advance at SINK_RATE;
+    the offset is taken from the sample that saw a byte earliest (position
+    read before the time, so a delayed sample can only look late)."""
+    best = None
+    end = time.time() + span
+    while time.time() < end:
+        pos = s.capture_position()
+        t = time.time()
+        c = pos - SINK_RATE * t
+        best = c if best is None else max(best, c)
+        time.sleep(0.002)
+    return lambda t: int(SINK_RATE * t + best)
+
+
+def onset_ms(s, at, t, within=4.0, floor=0.01):
+    """Milliseconds from wall time t to the first 10 ms block above floor."""
+    before = 0.1
+    harness.wait_until(lambda: s.capture_position() >= at(t + within), within + 10,
+                       what="the capture to pass the span")
+    levels = s.sound_levels(at(t - before), window_ms=10)[:int((within + before) * 100)]
+    first = next((i for i, v in enumerate(levels) if v > floor), None)
+    return None if first is None else first * 10 - before * 1000
+
+
+def measure_paplay(s, watch, fig):
+    """The floor: a ringtone decoded ahead and played by paplay into the same sink."""
+    wav = s.path("radar.wav")
+    subprocess.run(["ffmpeg", "-loglevel", "quiet", "-y", "-i",
+                    os.path.join(BUILD, "share", "pendra", "ringtones", "Radar.m4r"), wav],
+                   check=True)
+    at = sink_clock(s)
+    for _ in range(3):
+        t = time.time() + 0.3
+        time.sleep(t - time.time())
+        subprocess.Popen(["paplay", wav], env=s.env, start_new_session=True)
+        fig.add("onset_ms.paplay", onset_ms(s, at, t))
+        time.sleep(3.5)
+
+
+def fake_clock_at(real_t, fake="07:00:00"):
+    """FAKETIME making the fake wall clock read `fake` tomorrow at real time real_t."""
+    tomorrow = time.localtime(real_t + 86400)
+    target = time.mktime(time.strptime(time.strftime("%Y-%m-%d ", tomorrow) + fake,
+                                       "%Y-%m-%d %H:%M:%S"))
+    return "%+ds" % int(target - real_t)
+
+
+def measure_onset(s, watch, fig, pendra, busy, hung):
+    """An alarm's minute, then a countdown's end, heard on the sink.
+
+    With hung, the notification server is stopped (SIGSTOP) from 5 s before
+    the minute until the measurements are taken: the alert window's mapping
+    and a click on the tray icon are timed then as well."""
+    tag = ("busy" if busy else "idle") + ("_hung" if hung else "")
+    conf(s, lastSelected=0, hour=0, minute=0, second=5, ringtone="Radar")
+    write_alarms(s, [alarm(7, 0, "onset", enabled=True)])
+    at = sink_clock(s)
+    minute = int(time.time()) + 15
+    env = {"PENDRA_TEST_COMMANDS": "1", "FAKETIME_DONT_FAKE_MONOTONIC": "1",
+           "FAKETIME": fake_clock_at(minute),
+           "LD_PRELOAD": "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"}
+    dunst = s.service("dunst")
+    with Load(busy):
+        p, _, ready, _ = tray_ready(s, watch, pendra, env=env, stdin=True)
+        if not ready:
+            stop(p.proc)
+            return
+        close_popup(s, watch, p)
+        p.send("introspect off")
+        pid = p.proc.pid
+        time.sleep(max(0.0, minute - 5 - time.time()))
+        if hung:
+            os.kill(dunst.pid, signal.SIGSTOP)
+        try:
+            mono_minute = minute - wall_offset()
+            fig.add("alarm_onset_ms.%s" % tag, onset_ms(s, at, minute))
+            if hung:
+                t_alert, alert = watch.first_map(mono_minute, lambda w: watch.pid_of(w) == pid,
+                                                 timeout=5, exclude=(p.icon, p.popup))
+                fig.add("alert_window_ms.%s" % tag, t_alert and (t_alert - mono_minute) * 1000)
+                x, y, w, h = watch.geometry(p.icon)
+                clicked = time.monotonic()
+                s.click(x + w // 2, y + h // 2)
+                t_map, _ = watch.first_map(clicked - 0.06, lambda c: watch.pid_of(c) == pid,
+                                           timeout=10, exclude=(p.icon, alert))
+                fig.add("popover_click_ms.%s" % tag, t_map and (t_map - clicked) * 1000)
+        finally:
+            if hung:
+                os.kill(dunst.pid, signal.SIGCONT)
+        stop(p.proc)
+        # The countdown in a program of its own, so the alarm's ring is gone.
+        write_alarms(s, [])
+        p, _, ready, _ = tray_ready(s, watch, pendra, env={"PENDRA_TEST_COMMANDS": "1"},
+                                   stdin=True)
+        if not ready:
+            stop(p.proc)
+            return
+        close_popup(s, watch, p)
+        p.send("introspect off")
+        if hung:
+            os.kill(dunst.pid, signal.SIGSTOP)
+        try:
+            start = len(p.lines)
+            p.send("click timerStart")
+            m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
+            end = float(m.group(1)) + wall_offset() + 5
+            fig.add("timer_onset_ms.%s" % tag, onset_ms(s, at, end))
+        finally:
+            if hung:
+                os.kill(dunst.pid, signal.SIGCONT)
+        stop(p.proc)
+
+
 def measure_scale(s, watch, fig, pendra):
     conf(s, lastSelected=1)
     write_alarms(s, some_alarms(10000))
@@ -445,6 +568,11 @@ def run(fig):
              ("tabs and stopwatch", lambda s, w: measure_tabs(s, w, fig, pendra))]
     if have_clocks:
         parts.append(("GNOME Clocks", lambda s, w: measure_clocks(s, w, fig)))
+    parts.append(("onset floor", lambda s, w: measure_paplay(s, w, fig)))
+    for busy in (False, True):
+        for hung in (False, True):
+            parts.append(("onset %s%s" % ("busy" if busy else "idle", " hung" if hung else ""),
+                          lambda s, w, b=busy, h=hung: measure_onset(s, w, fig, pendra, b, h)))
     parts += [("accuracy, idle", lambda s, w: measure_accuracy(s, w, fig, pendra, False)),
               ("accuracy, busy", lambda s, w: measure_accuracy(s, w, fig, pendra, True)),
               ("scale", lambda s, w: measure_scale(s, w, fig, pendra))]
@@ -519,6 +647,17 @@ def verdicts(res):
     v = max([x for x in (worst(res, "alarm_late_ms.idle"), worst(res, "alarm_late_ms.busy"))
              if x is not None], default=None)
     row("alarm lateness, worst ms", v, "<= 50", v is not None and v <= 50)
+    for what, key in (("alarm", "alarm_onset_ms"), ("timer", "timer_onset_ms")):
+        for tag in ("idle", "idle_hung"):
+            v = worst(res, "%s.%s" % (key, tag))
+            row("%s sound onset%s, worst ms" % (what, ", server stopped" if "hung" in tag else ""),
+                v, "<= 150", v is not None and v <= 150, "%.0f")
+    v = worst(res, "alert_window_ms.idle_hung")
+    row("alert window with the server stopped, worst ms", v, "<= 1000",
+        v is not None and v <= 1000, "%.0f")
+    v = worst(res, "popover_click_ms.idle_hung")
+    row("popover on a click with the server stopped, worst ms", v, "<= 200",
+        v is not None and v <= 200, "%.0f")
     return rows
 
 
