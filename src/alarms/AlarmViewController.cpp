@@ -59,6 +59,12 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
       notificationCenter(center),
       store_(Paths::dataDir()),
       ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+    ringer_->onSilent = [this] {
+        if (ringingNotification_) {
+            ringingNotification_->subtitle = silentAlertText(ringingNotification_->subtitle);
+            notificationCenter.updateDeliveredNotification(ringingNotification_);
+        }
+    };
     setObjectName(QStringLiteral("alarmsPanel"));
     setFixedSize(kPanelWidth, kPanelHeight);
     do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/AudioPlayer.h"
+#include "platform/FallbackTone.h"
 #include "platform/Log.h"
 
 namespace pendra {
@@ -53,6 +54,10 @@ QStringList getRingtones(const QString& path) {
     return names;
 }
 
+QString silentAlertText(const QString& body) {
+    return body + QStringLiteral(" (no sound could be played)");
+}
+
 QString ringtoneFile(const QString& folder, const QString& name) {
     return folder + name + kExtension;
 }
@@ -60,6 +65,8 @@ QString ringtoneFile(const QString& folder, const QString& name) {
 namespace {
 
 constexpr int kKeepReadyMs = 30'000;
+// Stands in the list of what to try for the program's own tone.
+const QString kTone = QStringLiteral("\n tone");
 
 bool isRingtoneName(const QString& name) {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
@@ -81,7 +88,9 @@ Ringer::Ringer(QString folder) : folder_(std::move(folder)) {
     QObject::connect(&letGoOfReady_, &QTimer::timeout, [this] { letGo(ready_); });
 }
 
-Ringer::~Ringer() = default;
+Ringer::~Ringer() {
+    delete fallback_;
+}
 
 void Ringer::prepare(const QString& name) {
     if (name == QStringLiteral("None") || !isRingtoneName(name)) {
@@ -107,39 +116,77 @@ void Ringer::ring(const QString& name) {
     if (name == QStringLiteral("None")) {
         return;
     }
+    const quint64 ring = ++ring_;
+    tries_.clear();
     // Names come from the alarms file and the settings: never let one reach
     // outside the ringtone folder.
-    if (!isRingtoneName(name)) {
+    if (isRingtoneName(name)) {
+        tries_ << name;
+    } else {
         printLine(QStringLiteral("something went wrong: not a ringtone name: \"") + name +
                   QStringLiteral("\""));
+    }
+    if (name != defaultName) {
+        tries_ << defaultName;
+    }
+    tries_ << kTone;
+    tryNext(ring);
+}
+
+// Starts the next sound that is left to try; one that fails later, once its
+// decoder or output has looked at it, moves on to the one after it.
+void Ringer::tryNext(quint64 ring) {
+    while (!tries_.isEmpty()) {
+        const QString name = tries_.takeFirst();
+        std::unique_ptr<AudioPlayer> player;
+        if (isPrepared(name)) {
+            player = std::move(ready_);
+            letGoOfReady_.stop();
+        } else {
+            player = std::make_unique<AudioPlayer>();
+        }
+        QString error;
+        const bool started = name == kTone ? player->playTone(&error)
+                                           : player->play(ringtoneFile(folder_, name), &error);
+        if (!started) {
+            printLine(QStringLiteral("something went wrong: ") + error);
+            continue;
+        }
+        QObject::connect(player.get(), &AudioPlayer::failed, player.get(),
+                         [this, ring](const QString& why) {
+                             printLine(QStringLiteral("something went wrong: ") + why);
+                             if (ring == ring_ && player_) {
+                                 tryNext(ring);
+                             }
+                         });
+        letGo(player_);
+        player_ = std::move(player);
         return;
     }
-    std::unique_ptr<AudioPlayer> player;
-    if (isPrepared(name)) {
-        player = std::move(ready_);
-        letGoOfReady_.stop();
-    } else {
-        player = std::make_unique<AudioPlayer>();
-    }
-    QString error;
-    if (!player->play(ringtoneFile(folder_, name), &error)) {
-        printLine(QStringLiteral("something went wrong: ") + error);
-        return;
-    }
-    QObject::connect(player.get(), &AudioPlayer::failed, player.get(), [](const QString& why) {
-        printLine(QStringLiteral("something went wrong: ") + why);
-    });
-    // Replacing the previous player stops it.
+    // Nothing of the program's own sound output works.
     letGo(player_);
-    player_ = std::move(player);
+    if (fallback_ == nullptr) {
+        fallback_ = new FallbackTone();
+        fallback_->onSilent = [this] {
+            if (onSilent) {
+                onSilent();
+            }
+        };
+    }
+    fallback_->start();
 }
 
 void Ringer::silence() {
+    ++ring_;
+    tries_.clear();
     letGo(player_);
+    if (fallback_ != nullptr) {
+        fallback_->stop();
+    }
 }
 
 bool Ringer::isRinging() const {
-    return player_ && player_->isPlaying();
+    return (player_ && player_->isPlaying()) || (fallback_ != nullptr && fallback_->isRunning());
 }
 
 }  // namespace pendra

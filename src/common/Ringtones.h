@@ -3,26 +3,37 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace pendra {
 
 class AudioPlayer;
+class FallbackTone;
 
 // The base names (without ".m4r") of the ringtone files in `path`, in the
 // folder's listing order. A failed listing prints "Error reading ringtones: "
 // with the error and gives an empty list.
 QStringList getRingtones(const QString& path);
 
+// The body of an alert whose ring could not be made audible.
+QString silentAlertText(const QString& body);
+
 // The sound file of a ringtone name in `folder` (which ends in "/").
 QString ringtoneFile(const QString& folder, const QString& name);
 
-// Rings one ringtone at a time in an endless loop. "None" rings nothing; a
-// missing or unplayable file prints "something went wrong: " with the error and
-// stays silent. The audio stack is loaded only when something is about to
-// ring, and the player is let go once the ringing ends.
+// Rings one ringtone at a time in an endless loop. "None" rings nothing. A
+// ring is never silent while anything can sound: a missing or unplayable file
+// prints "something went wrong: " with the error, and the ring falls back to
+// "Radar", then to a tone the program makes itself, then to the same tone
+// through the sound server's own player, and last to the X11 bell. The audio
+// stack is loaded only when something is about to ring, and the player is
+// let go once the ringing ends.
 class Ringer {
 public:
+    // The default ringtone, the first fallback.
+    static inline const QString defaultName = QStringLiteral("Radar");
+
     explicit Ringer(QString folder);
     ~Ringer();
     // Readies `name` so that ring(name) within the next half minute starts at
@@ -34,8 +45,16 @@ public:
     bool isRinging() const;
     QString folder() const { return folder_; }
 
+    // Called when a ring has come down to the bell: it may not be heard.
+    std::function<void()> onSilent;
+
 private:
+    void tryNext(quint64 ring);
+
     QString folder_;
+    quint64 ring_ = 0;
+    QStringList tries_;
+    FallbackTone* fallback_ = nullptr;
     std::unique_ptr<AudioPlayer> player_;
     std::unique_ptr<AudioPlayer> ready_;
     QString readyName_;

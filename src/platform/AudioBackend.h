@@ -24,6 +24,8 @@ public:
     virtual void prepare(const QString& file) = 0;
     // Opens `file` (absolute, known to be readable) and loops it until stop().
     virtual void start(const QString& file) = 0;
+    // Loops the program's own generated tone (AlarmTone.h) until stop().
+    virtual void startTone() = 0;
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
 };

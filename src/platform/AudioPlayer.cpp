@@ -88,6 +88,14 @@ bool AudioPlayer::play(const QString& file, QString* error) {
     return true;
 }
 
+bool AudioPlayer::playTone(QString* error) {
+    if (!loadBackend(QStringLiteral("the generated tone"), error)) {
+        return false;
+    }
+    d->backend->startTone();
+    return true;
+}
+
 bool AudioPlayer::loadBackend(const QString& file, QString* error) {
     if (d->backend) {
         return true;

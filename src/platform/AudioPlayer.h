@@ -21,6 +21,9 @@ public:
     // Loads the sound output and opens the file without playing it, so that
     // a following play() of the same file starts without delay.
     bool prepare(const QString& file, QString* error);
+    // Loops the program's own generated tone; fails only when the sound
+    // output cannot be loaded at all.
+    bool playTone(QString* error);
     void stop();
     bool isPlaying() const;
 

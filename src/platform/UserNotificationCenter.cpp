@@ -163,6 +163,12 @@ void UserNotificationCenter::removeDeliveredNotification(const UserNotificationP
     d->delivered.removeIf([&](const UserNotificationPtr& x) { return sameId(x, n); });
 }
 
+void UserNotificationCenter::updateDeliveredNotification(const UserNotificationPtr& n) {
+    if (n && d->delivered.contains(n)) {
+        d->presenter->present(n);
+    }
+}
+
 void UserNotificationCenter::removeAllDeliveredNotifications() {
     d->presenter->withdrawAll();
     d->delivered.clear();

@@ -61,6 +61,9 @@ public:
     // Matched by identifier.
     void removeScheduledNotification(const UserNotificationPtr& n);
     void removeDeliveredNotification(const UserNotificationPtr& n);
+    // Shows a delivered notification again with what has changed in it,
+    // without another delivery.
+    void updateDeliveredNotification(const UserNotificationPtr& n);
     void removeAllDeliveredNotifications();
 
     QList<UserNotificationPtr> scheduledNotifications() const;

@@ -39,6 +39,12 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     : Panel(parent),
       notificationCenter(center),
       ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+    ringer_->onSilent = [this] {
+        if (alert_) {
+            alert_->subtitle = silentAlertText(alert_->subtitle);
+            notificationCenter.updateDeliveredNotification(alert_);
+        }
+    };
     setObjectName(QStringLiteral("timerPanel"));
     setFixedSize(kPanelWidth, kPanelHeight);
     auto caption = [this](const QString& name, int x) {
@@ -490,7 +496,8 @@ void TimerViewController::silence() {
 }
 
 void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
-                                                 const UserNotificationPtr&) {
+                                                 const UserNotificationPtr& n) {
+    alert_ = n;
     ringer_->ring(ringtone_);
     ringing_ = ringtone_ != QLatin1String("None");
 }

@@ -108,6 +108,7 @@ private:
     std::atomic<quint64> countdown_{0};
     bool finished_ = false;
     bool ringing_ = false;
+    UserNotificationPtr alert_;  // the "Timer done" on screen, if any
     std::atomic<bool> redrawPending_{false};
 
     std::unique_ptr<SerialQueue> queue_;

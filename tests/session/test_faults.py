@@ -4,6 +4,7 @@ host restarted, the wall clock jumping, and two instances started at once."""
 
 import json
 import os
+import shutil
 import signal
 import subprocess
 import time
@@ -132,6 +133,39 @@ class NoServer(FaultSession):
                     "with its ringtone, and Dismiss there answered it")
 
 
+class NeverSilent(FaultSession):
+    def test_a_broken_ringtone_then_a_broken_sound_module_still_sound(self):
+        # The program as installed, in a tree of the test's own to break.
+        build = os.path.dirname(os.path.dirname(self.session.binary))
+        root = self.session.path("tree")
+        os.makedirs(os.path.join(root, "bin"))
+        shutil.copy2(self.session.binary, os.path.join(root, "bin", "pendra"))
+        for part in ("lib", "share"):
+            shutil.copytree(os.path.join(build, part, "pendra"), os.path.join(root, part, "pendra"))
+        with open(os.path.join(root, "share", "pendra", "ringtones", "Chimes.m4r"), "wb") as f:
+            f.write(b"\x5a" * 4096)
+        for broken in ("ringtone", "sound module"):
+            if broken == "sound module":
+                with open(os.path.join(root, "lib", "pendra", "pendra-audio.so"), "wb") as f:
+                    f.write(b"\x7f" * 512)
+            self.plant([alarm("Never silent", ringtone="Chimes")])
+            start = self.session.capture_position()
+            app = self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV,
+                                            binary=os.path.join(root, "bin", "pendra"))
+            try:
+                wait_until(lambda: self.session.sounding_seconds(start) > 1.0, 30,
+                           what="a sound with a broken " + broken)
+            except TimeoutError:
+                print(self.session.sound_report(start))
+                raise
+            app.wait_for_line("^something went wrong: ")
+            app.terminate()
+            app.wait()
+        record_case("never-silent",
+                    "an alarm whose ringtone file was broken rang with Radar, and with the "
+                    "sound module broken too it rang with the program's own tone through paplay")
+
+
 class NoSoundServer(FaultSession):
     session_options = {"sound": False}
 
@@ -140,8 +174,10 @@ class NoSoundServer(FaultSession):
         app = self.ringing_app("No sound")
         call = monitor.wait_for_notify(1, timeout=30)
         self.assertEqual(call["body"], "No sound")
-        line = app.wait_for_line(r"^(No audio output device|something went wrong|The sound)",
-                                 timeout=20).group(0)
+        line = app.wait_for_line(r"^(something went wrong|The sound)", timeout=20).group(0)
+        # Nothing could sound: the alert says so.
+        wait_until(lambda: any("no sound could be played" in (c["body"] or "")
+                               for c in monitor.calls), 30, what="the alert to say so")
         wait_until(lambda: self.session.dunst_shown_count() >= 1, 10, what="dunst to show it")
         self.session.dunst_invoke("Dismiss")
         wait_until(lambda: self.stored()[0]["enabled"] is False, 10, what="dismissed")

@@ -18,9 +18,14 @@ void usePrivateHome(const QString& dir) {
         QDir().mkpath(sub);
         qputenv(name, sub.toUtf8());
     }
+    // No sound server: unit tests see every sound fail the same way on any
+    // machine; the session tests are where sounds are heard.
+    qputenv("PULSE_SERVER", ("unix:" + dir + "/no-sound-server").toUtf8());
 }
 
-QString dataDir() { return Paths::dataDir(); }
+QString dataDir() {
+    return Paths::dataDir();
+}
 
 void clearUserDefaults() {
     QSettings s(QStringLiteral("Zentho"), QStringLiteral("Pendra"));

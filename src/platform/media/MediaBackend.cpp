@@ -16,6 +16,7 @@
 #include <atomic>
 #include <memory>
 
+#include "platform/AlarmTone.h"
 #include "platform/AudioBackend.h"
 
 namespace pendra {
@@ -91,6 +92,23 @@ public:
         }
     }
 
+    void startTone() {
+        restarts_ = 0;
+        closeSink();
+        if (decoder_ != nullptr) {
+            decoder_->disconnect(this);
+            decoder_->deleteLater();
+            decoder_ = nullptr;
+        }
+        file_ = QStringLiteral("the generated tone");
+        pcm_ = alarmTonePcm();
+        format_ = wantedFormat();
+        decoded_ = true;
+        hasFailed_ = false;
+        wanted_ = true;
+        openSink();
+    }
+
     void stop() {
         wanted_ = false;
         closeSink();
@@ -153,11 +171,9 @@ private:
         closeSink();
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull()) {
-            // Playing into nothing reports no error; say so, since a ring
-            // nobody hears is a failure.
-            log(QStringLiteral("No audio output device: ") + file_ +
-                QStringLiteral(" plays unheard"));
-            playing_->store(true);
+            // Playing into nothing would report no error: a ring nobody hears
+            // is a failure like any other.
+            fail(QStringLiteral("no audio output device"));
             return;
         }
         sink_ = new QAudioSink(device, format_, this);
@@ -307,6 +323,13 @@ public:
         Worker* w = worker_;
         QMetaObject::invokeMethod(
             w, [w, file] { w->prepare(file); }, Qt::QueuedConnection);
+    }
+
+    void startTone() override {
+        Worker* w = worker_;
+        playing_->store(true);
+        QMetaObject::invokeMethod(
+            w, [w] { w->startTone(); }, Qt::QueuedConnection);
     }
 
     void start(const QString& file) override {
