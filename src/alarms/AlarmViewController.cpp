@@ -29,6 +29,7 @@ namespace {
 
 const QString kDo24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
 const QString kAlarmIdKey = QStringLiteral("alarmId");
+const QString kGentleWakeKey = QStringLiteral("gentleWake");
 constexpr int kStaticHeight = 30;
 constexpr int kEditableHeight = 60;
 constexpr int kButtonBarHeight = 36;
@@ -72,6 +73,16 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     newAlarmBtn_ = new QPushButton(QStringLiteral("New Alarm"), this);
     newAlarmBtn_->setObjectName(QStringLiteral("alarmNew"));
     newAlarmBtn_->setGeometry(8, 4, 110, 28);
+    // Created between the two buttons: Tab visits it in reading order.
+    gentleWakeBox_ = new QCheckBox(QStringLiteral("Gentle wake"), this);
+    gentleWakeBox_->setObjectName(QStringLiteral("alarmGentleWake"));
+    gentleWakeBox_->setToolTip(QStringLiteral("Alarms rise from quiet to full volume over 30 s"));
+    gentleWakeBox_->adjustSize();
+    gentleWakeBox_->move((kPanelWidth - gentleWakeBox_->width()) / 2,
+                         4 + (28 - gentleWakeBox_->height()) / 2);
+    gentleWakeBox_->setChecked(UserDefaults::standard().boolForKey(kGentleWakeKey));
+    connect(gentleWakeBox_, &QCheckBox::toggled, this,
+            [](bool on) { UserDefaults::standard().setBool(kGentleWakeKey, on); });
     clearBtn_ = new QPushButton(QStringLiteral("Clear"), this);
     clearBtn_->setObjectName(QStringLiteral("alarmClear"));
     clearBtn_->setGeometry(kPanelWidth - 8 - 80, 4, 80, 28);
@@ -729,7 +740,9 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
-    ringer_->ring(alarms_[r].ringtone);
+    ringer_->ring(alarms_[r].ringtone, UserDefaults::standard().boolForKey(kGentleWakeKey)
+                                           ? Ringer::Volume::Rising
+                                           : Ringer::Volume::Full);
     ringingId_ = id;
     ringingNotification_ = n;
     reconcile();

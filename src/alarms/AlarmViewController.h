@@ -114,6 +114,7 @@ public:
     QToolButton* cancelBtn() const { return cancelBtn_; }
     QPushButton* newAlarmBtn() const { return newAlarmBtn_; }
     QPushButton* clearBtn() const { return clearBtn_; }
+    QCheckBox* gentleWakeBox() const { return gentleWakeBox_; }
 
 private:
     struct Snooze {
@@ -162,6 +163,7 @@ private:
     QWidget* editorHolder_;
     QPushButton* newAlarmBtn_;
     QPushButton* clearBtn_;
+    QCheckBox* gentleWakeBox_;
 
     QTimeEdit* alarmTimeDatePicker_;
     QCheckBox* fakeActivationBtn_;

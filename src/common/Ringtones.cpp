@@ -65,6 +65,7 @@ QString ringtoneFile(const QString& folder, const QString& name) {
 namespace {
 
 constexpr int kKeepReadyMs = 30'000;
+constexpr int kRiseMs = 30'000;
 // Stands in the list of what to try for the program's own tone.
 const QString kTone = QStringLiteral("\n tone");
 
@@ -112,11 +113,12 @@ bool Ringer::isPrepared(const QString& name) const {
     return ready_ && readyName_ == name;
 }
 
-void Ringer::ring(const QString& name) {
+void Ringer::ring(const QString& name, Volume volume) {
     if (name == QStringLiteral("None")) {
         return;
     }
     const quint64 ring = ++ring_;
+    volume_ = volume;
     tries_.clear();
     // Names come from the alarms file and the settings: never let one reach
     // outside the ringtone folder.
@@ -145,6 +147,7 @@ void Ringer::tryNext(quint64 ring) {
         } else {
             player = std::make_unique<AudioPlayer>();
         }
+        player->setRise(volume_ == Volume::Rising ? kRiseMs : 0);
         QString error;
         const bool started = name == kTone ? player->playTone(&error)
                                            : player->play(ringtoneFile(folder_, name), &error);

@@ -39,7 +39,9 @@ public:
     // Readies `name` so that ring(name) within the next half minute starts at
     // once; unused, it is let go again. Failures are left for ring() to report.
     void prepare(const QString& name);
-    void ring(const QString& name);
+    // With rise, the sound swells from quiet to full volume over 30 s.
+    enum class Volume { Full, Rising };
+    void ring(const QString& name, Volume volume = Volume::Full);
     void silence();
     bool isPrepared(const QString& name) const;
     bool isRinging() const;
@@ -53,6 +55,7 @@ private:
 
     QString folder_;
     quint64 ring_ = 0;
+    Volume volume_ = Volume::Full;
     QStringList tries_;
     FallbackTone* fallback_ = nullptr;
     std::unique_ptr<AudioPlayer> player_;

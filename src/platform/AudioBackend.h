@@ -22,10 +22,11 @@ public:
     // Opens `file` (absolute, known to be readable) and readies the output
     // without a sound, so that start() of the same file begins at once.
     virtual void prepare(const QString& file) = 0;
-    // Opens `file` (absolute, known to be readable) and loops it until stop().
-    virtual void start(const QString& file) = 0;
+    // Opens `file` (absolute, known to be readable) and loops it until stop(),
+    // rising from quiet to full volume over riseMs (0: full at once).
+    virtual void start(const QString& file, int riseMs) = 0;
     // Loops the program's own generated tone (AlarmTone.h) until stop().
-    virtual void startTone() = 0;
+    virtual void startTone(int riseMs) = 0;
     virtual void stop() = 0;
     virtual bool isPlaying() const = 0;
 };

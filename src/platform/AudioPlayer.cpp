@@ -84,7 +84,7 @@ bool AudioPlayer::play(const QString& file, QString* error) {
     if (!checkReadable(file, error) || !loadBackend(file, error)) {
         return false;
     }
-    d->backend->start(QFileInfo(file).absoluteFilePath());
+    d->backend->start(QFileInfo(file).absoluteFilePath(), riseMs_);
     return true;
 }
 
@@ -92,7 +92,7 @@ bool AudioPlayer::playTone(QString* error) {
     if (!loadBackend(QStringLiteral("the generated tone"), error)) {
         return false;
     }
-    d->backend->startTone();
+    d->backend->startTone(riseMs_);
     return true;
 }
 

@@ -18,6 +18,9 @@ public:
     // at once with a human-readable error and plays nothing; a file the decoder
     // rejects is reported through failed() once the decoder has looked at it.
     bool play(const QString& file, QString* error);
+    // Sounds started from now on rise from quiet to full volume over this
+    // long; 0, the default, starts them at full volume.
+    void setRise(int ms) { riseMs_ = ms; }
     // Loads the sound output and opens the file without playing it, so that
     // a following play() of the same file starts without delay.
     bool prepare(const QString& file, QString* error);
@@ -36,6 +39,7 @@ private:
 
     struct Impl;
     std::unique_ptr<Impl> d;
+    int riseMs_ = 0;
 };
 
 }  // namespace pendra

@@ -93,6 +93,24 @@ class Ringing(AlarmSession):
         wait_until(lambda: not self.stored()[0]["isSnoozed"], 10, what="the stop written")
         self.assertFalse(self.stored()[0]["enabled"], "a stopped one-off alarm is off")
 
+    def test_gentle_wake_rises_from_quiet(self):
+        conf = self.session.path("home", ".config", "Zentho")
+        os.makedirs(conf, exist_ok=True)
+        with open(os.path.join(conf, "Pendra.conf"), "w") as f:
+            f.write("[General]\ngentleWake=true\n")
+        self.plant([alarm(7, 0, "Gently")])
+        monitor, app = self.start_at_six_fifty_nine()
+        start = self.session.capture_position()
+        monitor.wait_for_notify(1, timeout=30)
+        levels = lambda: self.session.sound_levels(start, window_ms=100)
+        first = wait_until(lambda: next((i for i, v in enumerate(levels()) if v > 0.0005), None),
+                           20, what="the first sound")
+        wait_until(lambda: len(levels()) > first + 130, 30, what="13 s of ringing")
+        early, late = max(levels()[first:first + 20]), max(levels()[first + 110:first + 130])
+        self.assertGreater(late, 4 * early, "no rise: %.4f then %.4f" % (early, late))
+        self.open_alarms_tab(app)
+        self.assertTrue(app.wait_widget("alarmGentleWake").checked)
+
     def test_dismiss_switches_a_one_off_alarm_off(self):
         self.plant([alarm(7, 0, "Once", ringtone="None"),
                     alarm(7, 0, "Weekly", ringtone="None", days=[True] * 7)])

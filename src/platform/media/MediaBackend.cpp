@@ -9,6 +9,7 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QThread>
 #include <QTimer>
@@ -82,8 +83,10 @@ public:
         }
     }
 
-    void start(const QString& file) {
+    void start(const QString& file, int riseMs) {
         restarts_ = 0;
+        riseMs_ = riseMs;
+        rising_.invalidate();
         wanted_ = true;
         if (file != file_ || hasFailed_) {
             decode(file);  // the sink opens with the first decoded sound
@@ -92,8 +95,10 @@ public:
         }
     }
 
-    void startTone() {
+    void startTone(int riseMs) {
         restarts_ = 0;
+        riseMs_ = riseMs;
+        rising_.invalidate();
         closeSink();
         if (decoder_ != nullptr) {
             decoder_->disconnect(this);
@@ -178,6 +183,13 @@ private:
         }
         sink_ = new QAudioSink(device, format_, this);
         sink_->setBufferSize(format_.bytesForDuration(kBufferMs * 1000));
+        if (riseMs_ > 0) {
+            // Timed from the first sound; a reopened stream carries on.
+            if (!rising_.isValid()) {
+                rising_.start();
+            }
+            sink_->setVolume(riseVolume());
+        }
         out_ = sink_->start();
         if (out_ == nullptr || sink_->error() != QAudio::NoError) {
             fail(QStringLiteral("the sound output cannot be opened"));
@@ -207,9 +219,19 @@ private:
 
     // Tops the stream up from the loop; before the whole file is decoded only
     // as far as it goes.
+    // From a tenth of the loudness to all of it, evenly as the ear hears it.
+    float riseVolume() const {
+        const double done = std::min(1.0, double(rising_.elapsed()) / riseMs_);
+        return float(QAudio::convertVolume(0.1 + 0.9 * done, QAudio::LogarithmicVolumeScale,
+                                           QAudio::LinearVolumeScale));
+    }
+
     void feed() {
         if (out_ == nullptr || pcm_.isEmpty()) {
             return;
+        }
+        if (riseMs_ > 0 && rising_.isValid()) {
+            sink_->setVolume(riseVolume());
         }
         const int frame = format_.bytesPerFrame();
         qint64 free = sink_->bytesFree();
@@ -284,6 +306,8 @@ private:
     qint64 lastProcessed_ = -1;
     int stalledChecks_ = 0;
     int restarts_ = 0;
+    int riseMs_ = 0;
+    QElapsedTimer rising_;
 };
 
 // The front, on the thread that created it: hands each request to the
@@ -325,18 +349,18 @@ public:
             w, [w, file] { w->prepare(file); }, Qt::QueuedConnection);
     }
 
-    void startTone() override {
+    void startTone(int riseMs) override {
         Worker* w = worker_;
         playing_->store(true);
         QMetaObject::invokeMethod(
-            w, [w] { w->startTone(); }, Qt::QueuedConnection);
+            w, [w, riseMs] { w->startTone(riseMs); }, Qt::QueuedConnection);
     }
 
-    void start(const QString& file) override {
+    void start(const QString& file, int riseMs) override {
         Worker* w = worker_;
         playing_->store(true);  // asked for: isPlaying() reports it from now on
         QMetaObject::invokeMethod(
-            w, [w, file] { w->start(file); }, Qt::QueuedConnection);
+            w, [w, file, riseMs] { w->start(file, riseMs); }, Qt::QueuedConnection);
     }
 
     void stop() override {
