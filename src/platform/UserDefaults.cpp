@@ -17,8 +17,13 @@ QSettings settings() {
 // the text, and reads accept exactly the form their writer produces.
 constexpr auto kArrayPrefix = "@json:";
 
+// A value already stored is not written again: several are set each time the
+// popover shows, and each write replaces the whole file.
 void store(const QString& key, const QVariant& value) {
     QSettings s = settings();
+    if (s.contains(key) && s.value(key) == value) {
+        return;
+    }
     s.setValue(key, value);
     s.sync();
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
 #include "platform/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
@@ -33,8 +38,19 @@ TEST_F(UserDefaultsTest, TypedValuesRoundTrip) {
     EXPECT_EQ(defaults.stringArrayForKey("many"),
               (QStringList{"London", "Paris, France", "São Paulo"}));
     EXPECT_EQ(defaults.stringArrayForKey("none"), QStringList{});
+    // The same value again leaves the file alone; a new one is written.
+    const QString file = QSettings("Zentho", "Pendra").fileName();
+    const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    defaults.setBool("b", true);
+    EXPECT_EQ(QFileInfo(file).lastModified(), old);
     defaults.setBool("b", false);
     EXPECT_FALSE(defaults.boolForKey("b"));
+    EXPECT_NE(QFileInfo(file).lastModified(), old);
 }
 
 TEST_F(UserDefaultsTest, IllTypedValuesReadAsDefaults) {
