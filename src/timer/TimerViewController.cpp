@@ -286,7 +286,7 @@ void TimerViewController::makeStatic() {
 
 // --- Engine ----------------------------------------------------------------------
 
-void TimerViewController::createTimer() {
+void TimerViewController::createTimer(std::chrono::nanoseconds firstAfter) {
     const quint64 countdown = countdown_.load();
     actualTimer_.reset();
     if (manualTicks_) {
@@ -297,7 +297,7 @@ void TimerViewController::createTimer() {
     }
     actualTimer_ = std::make_unique<TimerSource>(
         *queue_, std::chrono::seconds(1),
-        [this, countdown](std::uint64_t firings) { tick(firings, countdown); });
+        [this, countdown](std::uint64_t firings) { tick(firings, countdown); }, firstAfter);
 }
 
 void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
@@ -310,16 +310,14 @@ void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
             finished_) {
             return;
         }
-        if (timer_.countDown(firings)) {
-            timeLeft_ = timer_.secondsToCount();
-        } else {
-            timeLeft_ = -1;
-            finished_ = true;
-            done = true;
-        }
+        // Each firing ends a second, so the fields show what is left rounded
+        // up and read 00:00:00 only when the time is up.
+        done = !timer_.countDown(firings);
+        timeLeft_ = timer_.secondsToCount();
+        finished_ = done;
     }
+    updateTextFields();
     if (!done) {
-        updateTextFields();
         return;
     }
     // The source belongs to the main thread; stop it there, unless a new
@@ -374,8 +372,10 @@ Timer TimerViewController::turnOnTimer(const Timer& t) {
         finished_ = false;
         timer_ = next;
         timeLeft_ = next.secondsToCount();
+        sourceCount_ = timeLeft_;
     }
-    createTimer();
+    // The first firing ends the first second; a span of nothing ends at once.
+    createTimer(timeLeft() > 0 ? std::chrono::seconds(1) : std::chrono::seconds(0));
     if (actualTimer_) {
         actualTimer_->resume();
     }
@@ -405,23 +405,48 @@ Timer TimerViewController::pauseTimer(const Timer& t) {
     next.currentState = Timer::state::paused;
     {
         std::lock_guard lock(mutex_);
+        if (actualTimer_ && !manualTicks_) {
+            // Read the grid, not the ticks: a firing that came due just before
+            // the pause but has not run yet still counts, and the part of the
+            // second under way is kept for the resume.
+            const std::chrono::nanoseconds elapsed = actualTimer_->elapsed();
+            const std::chrono::nanoseconds second = std::chrono::seconds(1);
+            const qint64 passed = elapsed.count() < 0 ? 0 : qint64(elapsed / second) + 1;
+            const qint64 left = sourceCount_ - passed;
+            if (left <= 0 || finished_) {
+                return timer_;  // the end is due: the tick delivers it
+            }
+            if (left < timer_.secondsToCount()) {
+                timer_.countDown(std::uint64_t(timer_.secondsToCount() - left));
+                timeLeft_ = left;
+            }
+            pausedPhase_ = elapsed.count() < 0 ? -elapsed : second - elapsed % second;
+        }
         timer_.currentState = Timer::state::paused;
         next = timer_;
     }
     if (actualTimer_) {
         actualTimer_->suspend();
     }
+    updateTextFields();
     startPauseResumeBtn_->setText(QStringLiteral("Resume"));
     return next;
 }
 
 Timer TimerViewController::resumeTimer(const Timer& t) {
     Timer next = t;
+    std::chrono::nanoseconds firstAfter{0};
     {
         std::lock_guard lock(mutex_);
         timer_.currentState = Timer::state::on;
         next = timer_;
+        // A fresh source, laid so that the second under way at the pause
+        // goes on where it stopped; ticks of the old one are stale.
+        ++countdown_;
+        sourceCount_ = timer_.secondsToCount();
+        firstAfter = pausedPhase_;
     }
+    createTimer(firstAfter);
     if (actualTimer_) {
         actualTimer_->resume();
     }
@@ -450,6 +475,9 @@ void TimerViewController::cancelBtnPressed() {
     if (timer().currentState == Timer::state::off) {
         return;
     }
+    // A ringing "Timer done" goes with its countdown: the panel's own control
+    // must be able to stop the sound.
+    withdrawAlert();
     turnOffTimer(timer());
     makeEditable();
     printLine(timer().description());
@@ -478,8 +506,23 @@ void TimerViewController::silence() {
     ringing_ = false;
 }
 
+void TimerViewController::withdrawAlert() {
+    silence();
+    if (alert_) {
+        notificationCenter.removeDeliveredNotification(alert_);
+        alert_.reset();
+    }
+}
+
+void TimerViewController::forgetAlert(const UserNotificationPtr& n) {
+    if (alert_ && alert_->userInfo.value(kCountdownKey) == n->userInfo.value(kCountdownKey)) {
+        alert_.reset();
+    }
+}
+
 void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
-                                                 const UserNotificationPtr&) {
+                                                 const UserNotificationPtr& n) {
+    alert_ = n;
     ringer_->ring(ringtone_);
     ringing_ = ringtone_ != QLatin1String("None");
 }
@@ -488,6 +531,7 @@ void TimerViewController::notificationDidActivate(UserNotificationCenter& center
                                                   const UserNotificationPtr& n) {
     // Whatever was chosen since the sound began, an answer silences it.
     silence();
+    forgetAlert(n);
     if (n->activationType != ActivationType::ActionButtonClicked) {
         return;
     }
@@ -506,6 +550,7 @@ void TimerViewController::notificationDidDismissAlert(UserNotificationCenter& ce
     center.removeDeliveredNotification(n);
     const bool current = isCurrentAlert(n);
     silence();
+    forgetAlert(n);
     if (!current) {
         return;
     }

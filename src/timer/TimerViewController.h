@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -86,13 +87,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void createTimer();
+    // A source whose first firing comes `firstAfter` from now.
+    void createTimer(std::chrono::nanoseconds firstAfter);
     void updateTextFields();
     void silence();
+    void withdrawAlert();
+    void forgetAlert(const UserNotificationPtr& n);
     bool isCurrentAlert(const UserNotificationPtr& n) const;
 
     UserNotificationCenter& notificationCenter;
     std::unique_ptr<Ringer> ringer_;
+    UserNotificationPtr alert_;  // the "Timer done" on screen, if any
 
     qint64 hours_ = 0;
     qint64 minutes_ = 0;
@@ -106,6 +111,10 @@ private:
     // Which countdown the record, the running source and an alert belong to.
     std::atomic<quint64> countdown_{0};
     bool finished_ = false;
+    // What was left when the running source was laid, and, while paused, how
+    // far off that source's next firing was: a resume picks up mid-second.
+    qint64 sourceCount_ = 0;
+    std::chrono::nanoseconds pausedPhase_{0};
     bool ringing_ = false;
     std::atomic<bool> redrawPending_{false};
 

@@ -22,30 +22,22 @@
 namespace pendra {
 namespace {
 
-TEST(TimerRecord, CountsFiringsAndEndsAfterTheTickThatReachedZero) {
+TEST(TimerRecord, CountsFiringsAndEndsWhenNothingIsLeft) {
     Timer t(1, 0, 0, "Radar");
     EXPECT_EQ(t.currentState, Timer::state::off);
-    EXPECT_EQ(t.hoursLeft, 1);
     ASSERT_TRUE(t.countDown(1));
-    EXPECT_EQ(t.hoursLeft, 0);
-    EXPECT_EQ(t.minutesLeft, 59);
-    EXPECT_EQ(t.secondsLeft, 59);
+    EXPECT_EQ(t.description().section(',', 3, 5),
+              " hoursLeft: 0, minutesLeft: 59, secondsLeft: 59");
     EXPECT_EQ(t.hours, 1) << "the set span stays";
     // Merged firings all count.
     ASSERT_TRUE(t.countDown(3598));
     EXPECT_EQ(t.secondsToCount(), 1);
-    ASSERT_TRUE(t.countDown(1));
-    EXPECT_EQ(t.secondsToCount(), 0);
     EXPECT_FALSE(t.countDown(1));
     EXPECT_EQ(t.secondsToCount(), 0);
-
-    Timer minute(0, 1, 0, "None");
-    ASSERT_TRUE(minute.countDown(1));
-    EXPECT_EQ(minute.minutesLeft, 0);
-    EXPECT_EQ(minute.secondsLeft, 59);
     // A ten-minute countdown across a long sleep ends at once on wake.
     Timer slept(0, 10, 0, "None");
     EXPECT_FALSE(slept.countDown(3600));
+    EXPECT_EQ(slept.secondsToCount(), 0);
     EXPECT_FALSE(Timer(0, 0, 0, "None").countDown(1));
 }
 
@@ -235,11 +227,11 @@ TEST_F(TimerPanel, TheEndDeliversTimerDoneRepeatRestartsDismissTurnsOff) {
     launch();
     click(panel->startPauseResumeBtn());
     tick();
-    tick();
-    EXPECT_EQ(shown(), "00:00:00");
+    EXPECT_EQ(shown(), "00:00:01");
     EXPECT_TRUE(presenter->presented.isEmpty());
     tick();
     ASSERT_TRUE(test::waitUntil([&] { return !presenter->presented.isEmpty(); }));
+    EXPECT_EQ(shown(), "00:00:00") << "zero only when the time is up";
     const UserNotificationPtr n = presenter->presented.last();
     EXPECT_EQ(n->identifier, "timer-");
     EXPECT_EQ(n->title, "Pendra");
@@ -257,7 +249,6 @@ TEST_F(TimerPanel, TheEndDeliversTimerDoneRepeatRestartsDismissTurnsOff) {
     tick();
     EXPECT_EQ(shown(), "00:00:01") << "Repeat runs the setting again";
     tick();
-    tick();
     ASSERT_TRUE(test::waitUntil([&] { return presenter->presented.size() == 2; }));
     presenter->dismiss(presenter->presented.last());
     EXPECT_FALSE(panel->isRinging());
@@ -269,29 +260,27 @@ TEST_F(TimerPanel, TheEndDeliversTimerDoneRepeatRestartsDismissTurnsOff) {
     EXPECT_TRUE(center->deliveredNotifications().isEmpty());
 }
 
-TEST_F(TimerPanel, AStaleAlertIsSilencedAndLeavesANewCountdownAlone) {
+TEST_F(TimerPanel, CancelWithdrawsTheAlertAndALateAnswerLeavesANewCountdownAlone) {
     UserDefaults::standard().setInteger("second", 1);
     UserDefaults::standard().setString("ringtone", "Radar");
     launch();
     click(panel->startPauseResumeBtn());
     tick();
-    tick();
     ASSERT_TRUE(test::waitUntil([&] { return !presenter->presented.isEmpty(); }));
     const UserNotificationPtr old = presenter->presented.last();
+    ASSERT_TRUE(panel->isRinging());
     click(panel->cancelBtn());
-    EXPECT_TRUE(panel->isRinging()) << "Cancel does not answer the alert";
-    // "None" chosen after the sound began: the answer still silences.
-    panel->ringtonesPopUpButton()->setCurrentText("None");
-    emit panel->ringtonesPopUpButton()->activated(0);
+    EXPECT_FALSE(panel->isRinging()) << "Cancel silences the alert";
+    EXPECT_TRUE(center->deliveredNotifications().isEmpty());
+    EXPECT_EQ(presenter->withdrawn, QList<QString>{"timer-"});
+    // An answer already on its way from the withdrawn alert.
     click(panel->startPauseResumeBtn());
     const Timer running = panel->timer();
     presenter->activate(old, ActivationType::ActionButtonClicked);
-    EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->timer(), running) << "Repeat on the old alert leaves the new countdown";
     presenter->dismiss(old);
     EXPECT_EQ(panel->timer().currentState, Timer::state::on);
     EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Pause");
-    EXPECT_TRUE(center->deliveredNotifications().isEmpty());
 }
 
 TEST_F(TimerPanel, ARealSourceCountsAndStopsWhileTransitionsRaceIt) {
@@ -314,13 +303,29 @@ TEST_F(TimerPanel, ARealSourceCountsAndStopsWhileTransitionsRaceIt) {
         click(panel->startPauseResumeBtn());
     }
     ASSERT_EQ(panel->timer().currentState, Timer::state::on);
-    // The first firing comes at once and counts a second.
+    // The first firing ends the first second.
     ASSERT_TRUE(test::waitUntil([&] { return panel->timer().secondsToCount() < 59 * 60 + 59; }));
     click(panel->cancelBtn());
     const Timer off = panel->timer();
     test::waitUntil([] { return false; }, 1500);
     EXPECT_EQ(panel->timer(), off) << "no tick after Cancel";
     EXPECT_EQ(shown(), "00:59:59");
+}
+
+TEST_F(TimerPanel, AResumeGoesOnWithTheSecondThePauseInterrupted) {
+    UserDefaults::standard().setInteger("second", 10);
+    launch(false);
+    click(panel->startPauseResumeBtn());
+    test::waitUntil([] { return false; }, 100);
+    click(panel->startPauseResumeBtn());
+    ASSERT_EQ(shown(), "00:00:10") << "paused within the first second";
+    // Paused across the first second's end, then resumed: about 0.9 s of
+    // that second is still to run, so nothing counts at once.
+    test::waitUntil([] { return false; }, 1100);
+    click(panel->startPauseResumeBtn());
+    test::waitUntil([] { return false; }, 300);
+    EXPECT_EQ(shown(), "00:00:10");
+    EXPECT_TRUE(test::waitUntil([&] { return shown() == "00:00:09"; }, 2000));
 }
 
 }  // namespace
