@@ -300,7 +300,8 @@ QWidget* AlarmViewController::makeStatic(int row) {
     view->setObjectName(QStringLiteral("alarmRow-%1").arg(row));
     view->resize(kPanelWidth, kStaticHeight);
 
-    if (alarm.isSnoozed) {
+    const bool ringing = isRinging(row);
+    if (alarm.isSnoozed && !ringing) {
         auto* stop = new QPushButton(QStringLiteral("Stop"), view);
         stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
         stop->setGeometry(rowFrame(kStaticHeight, 325, -1, 40, 32));
@@ -332,6 +333,29 @@ QWidget* AlarmViewController::makeStatic(int row) {
     // One line, cut with an ellipsis rather than clipped mid-letter.
     label->setText(label->fontMetrics().elidedText(alarm.label, Qt::ElideRight, 90));
     label->setToolTip(alarm.label);
+
+    if (ringing) {
+        // The alert's own answers, where the user looks for the alarm.
+        auto* state =
+            plainLabel(view, QStringLiteral("Ringing"), QStringLiteral("alarmRinging-%1").arg(row));
+        QFont bold = state->font();
+        bold.setBold(true);
+        state->setFont(bold);
+        state->setGeometry(rowFrame(kStaticHeight, 160, 7, 60, 17));
+        auto answer = [&](const QString& title, const QString& name, int x, int width,
+                          void (AlarmViewController::*action)(int)) {
+            auto* b = new QPushButton(title, view);
+            b->setObjectName(name.arg(row));
+            b->setGeometry(rowFrame(kStaticHeight, x, -1, width, 32));
+            connect(b, &QPushButton::clicked, this,
+                    [this, view, action] { (this->*action)(int(alarmViews_.indexOf(view))); });
+        };
+        answer(QStringLiteral("Snooze"), QStringLiteral("alarmSnoozeNow-%1"), 222, 72,
+               &AlarmViewController::snoozeRinging);
+        answer(QStringLiteral("Dismiss"), QStringLiteral("alarmDismiss-%1"), 298, 74,
+               &AlarmViewController::dismissRinging);
+        return view;
+    }
 
     auto* ringtone = plainLabel(view, alarm.ringtone, QStringLiteral("alarmRingtone-%1").arg(row));
     ringtone->move(rowFrame(kStaticHeight, 165, 7, 40, 17).topLeft());
@@ -672,23 +696,86 @@ void AlarmViewController::withdrawPending(int row) {
 // --- Ringing -----------------------------------------------------------------
 
 bool AlarmViewController::isRinging() const {
-    return ringingId_ != 0;
+    return !ringing_.isEmpty();
 }
 
-void AlarmViewController::silence() {
-    ringer_->silence();
-    ringingId_ = 0;
-    ringingNotification_.reset();
+bool AlarmViewController::isRinging(int row) const {
+    const quint64 id = row >= 0 && row < alarmIds_.size() ? alarmIds_[row] : 0;
+    return std::any_of(ringing_.begin(), ringing_.end(),
+                       [id](const Ring& r) { return r.id == id; });
 }
 
-void AlarmViewController::silenceIfRinging(quint64 id) {
-    if (ringingId_ == id && id != 0) {
-        // Its alert goes too: a ring without an alert could not be stopped.
-        if (ringingNotification_) {
-            notificationCenter.removeDeliveredNotification(ringingNotification_);
+void AlarmViewController::updateSound() {
+    // One sound at a time: the latest unanswered alarm that has one.
+    quint64 id = 0;
+    QString tone;
+    for (auto it = ringing_.rbegin(); it != ringing_.rend() && id == 0; ++it) {
+        const qsizetype row = alarmIds_.indexOf(it->id);
+        if (row >= 0 && alarms_[row].ringtone != QLatin1String("None")) {
+            id = it->id;
+            tone = alarms_[row].ringtone;
         }
-        silence();
     }
+    if (id == soundingId_ && tone == soundingTone_) {
+        return;
+    }
+    ringer_->silence();
+    soundingId_ = id;
+    soundingTone_ = tone;
+    if (id != 0) {
+        ringer_->ring(tone);
+    }
+}
+
+void AlarmViewController::showRinging(quint64 id) {
+    const qsizetype row = alarmIds_.indexOf(id);
+    if (row >= 0 && row != currentlyBeingEdited_ && row < alarmViews_.size()) {
+        setView(int(row), makeStatic(int(row)));
+        reloadData();
+    }
+}
+
+void AlarmViewController::stopRinging(quint64 id, bool withdraw) {
+    bool found = false;
+    for (qsizetype i = ringing_.size() - 1; i >= 0; --i) {
+        if (ringing_[i].id != id) {
+            continue;
+        }
+        // A ring without an alert could not be stopped, and an alert
+        // without a ring could be answered twice: they go together.
+        if (withdraw) {
+            notificationCenter.removeDeliveredNotification(ringing_[i].notification);
+        }
+        ringing_.removeAt(i);
+        found = true;
+    }
+    updateSound();
+    if (found) {
+        showRinging(id);
+    }
+}
+
+void AlarmViewController::snoozeRinging(int row) {
+    if (!isRinging(row)) {
+        return;
+    }
+    const quint64 id = alarmIds_[row];
+    const auto it =
+        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
+    const UserNotificationPtr n = it->notification;
+    notificationCenter.removeDeliveredNotification(n);
+    n->activationType = ActivationType::ActionButtonClicked;
+    notificationDidActivate(notificationCenter, n);
+}
+
+void AlarmViewController::dismissRinging(int row) {
+    if (!isRinging(row)) {
+        return;
+    }
+    const quint64 id = alarmIds_[row];
+    const auto it =
+        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
+    notificationDidDismissAlert(notificationCenter, it->notification);
 }
 
 void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
@@ -712,9 +799,10 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
-    ringer_->ring(alarms_[r].ringtone);
-    ringingId_ = id;
-    ringingNotification_ = n;
+    ringing_.removeIf([id](const Ring& ring) { return ring.id == id; });
+    ringing_.append(Ring{id, n});
+    updateSound();
+    showRinging(id);
     reconcile();
 }
 
@@ -723,18 +811,22 @@ void AlarmViewController::notificationDidActivate(UserNotificationCenter& center
     if (!isAlarmKind(n)) {
         return;
     }
-    silence();
     const std::optional<int> row = rowOf(n);
     if (!row) {
         center.removeDeliveredNotification(n);
         return;
     }
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    // Answered once, wherever: a second answer to the same ring changes nothing.
+    if (!isRinging(r)) {
+        return;
+    }
+    stopRinging(id, false);
     if (n->activationType != ActivationType::ActionButtonClicked) {
         return;
     }
     beginAction();
-    const int r = *row;
-    const quint64 id = alarmIds_[r];
     const QDateTime now = Clock::now();
     const auto& list = alarmNotifications_[r];
     int slot = alarmSlotFromIdentifier(n->identifier).value_or(0);
@@ -767,17 +859,19 @@ void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter& ce
     center.removeDeliveredNotification(n);
     const std::optional<int> row = rowOf(n);
     if (!row) {
-        silence();
+        return;
+    }
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    if (!isRinging(r)) {
         return;
     }
     beginAction();
-    const int r = *row;
-    const quint64 id = alarmIds_[r];
     const bool wasSnoozed = alarms_[r].isSnoozed;
     if (!alarms_[r].isRepeating()) {
         alarms_[r].enabled = false;
     }
-    silence();
+    stopRinging(id, false);
     alarms_[r].isSnoozed = false;
     snoozes_.remove(id);
     if (wasSnoozed && alarms_[r].isRepeating()) {
@@ -806,7 +900,7 @@ void AlarmViewController::stopSnooze(int row) {
         notificationCenter.removeScheduledNotification(snooze->notification);
         snoozes_.erase(snooze);
     }
-    silenceIfRinging(id);
+    stopRinging(id, true);
     if (!alarms_[row].isRepeating()) {
         alarms_[row].enabled = false;
     }
@@ -884,7 +978,7 @@ void AlarmViewController::doneBtnPressed() {
     }
     // The committed alarm starts afresh: no snooze, no ring of the old one.
     withdrawPending(r);
-    silenceIfRinging(id);
+    stopRinging(id, true);
     alarms_[r] = committed;
     if (id == newAlarmOpenId_) {
         newAlarmOpenId_ = 0;
@@ -915,7 +1009,7 @@ void AlarmViewController::deleteBtnPressed() {
     beginAction();
     const quint64 id = alarmIds_[r];
     withdrawPending(r);
-    silenceIfRinging(id);
+    stopRinging(id, true);
     alarms_.removeAt(r);
     retire(alarmViews_.takeAt(r));
     if (const UserNotificationPtr n = getNotificationFrom(QString::number(r) + QLatin1Char('-'))) {
@@ -943,7 +1037,7 @@ void AlarmViewController::toggleAlarm(int row, bool on) {
         alarmNotifications_[row] = createNotification(row, false);
     } else {
         withdrawPending(row);
-        silenceIfRinging(alarmIds_[row]);
+        stopRinging(alarmIds_[row], true);
         if (alarms_[row].isSnoozed) {
             alarms_[row].isSnoozed = false;
             setView(row, makeStatic(row));
@@ -976,7 +1070,8 @@ void AlarmViewController::clearAlarms() {
             notificationCenter.removeDeliveredNotification(n);
         }
     }
-    silence();
+    ringing_.clear();
+    updateSound();
     currentlyBeingEdited_ = -1;
     writeJSONFromAlarms();
     reloadData();

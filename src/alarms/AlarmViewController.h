@@ -57,6 +57,9 @@ public:
     void deleteBtnPressed();
     void toggleAlarm(int row, bool on);
     void stopSnooze(int row);
+    // The ringing row's answers, as the alert's two buttons give them.
+    void snoozeRinging(int row);
+    void dismissRinging(int row);
     void controlTextDidChange();
     void snoozeStepperPressed();
 
@@ -90,7 +93,11 @@ public:
     // The notification that stands for a row now: its snooze while snoozed,
     // else today's element of its list.
     UserNotificationPtr currentNotification(int row) const;
+    // Some alarm's alert is unanswered; isRinging(row): that row's.
     bool isRinging() const;
+    bool isRinging(int row) const;
+    // The ringtone sounding now (the latest unanswered alarm with a sound's).
+    QString soundingTone() const { return soundingTone_; }
     AlarmStore& store() { return store_; }
     // When the next enabled alarm rings (its snooze, if snoozed), if any.
     std::optional<QDateTime> nextAlarm() const { return nextAlarm_; }
@@ -125,8 +132,14 @@ private:
     void closeEditor();
     void retire(QWidget* view);
     std::optional<int> rowOf(const UserNotificationPtr& n) const;
-    void silence();
-    void silenceIfRinging(quint64 id);
+    struct Ring {
+        quint64 id = 0;
+        UserNotificationPtr notification;
+    };
+    // Ends alarm `id`'s ringing, its alert withdrawn when `withdraw`.
+    void stopRinging(quint64 id, bool withdraw);
+    void updateSound();
+    void showRinging(quint64 id);
     void withdrawPending(int row);
     void reconcile();
     void beginAction();
@@ -148,8 +161,10 @@ private:
     quint64 nextId_ = 1;
     QHash<quint64, Snooze> snoozes_;
     quint64 newAlarmOpenId_ = 0;
-    quint64 ringingId_ = 0;
-    UserNotificationPtr ringingNotification_;
+    // Unanswered alarms in the order they rang.
+    QList<Ring> ringing_;
+    quint64 soundingId_ = 0;
+    QString soundingTone_;
     int currentlyBeingEdited_ = -1;
     int batchDepth_ = 0;
     std::optional<QDateTime> nextAlarm_;

@@ -82,6 +82,14 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancelBtn_->setObjectName(QStringLiteral("timerCancel"));
     cancelBtn_->setGeometry(frame(230, 50, 95, 32));
+    doneLabel_ = new QLabel(QStringLiteral("Timer done"), this);
+    doneLabel_->setObjectName(QStringLiteral("timerDone"));
+    doneLabel_->setGeometry(frame(90, 150, 292, 65));
+    doneLabel_->setAlignment(Qt::AlignCenter);
+    QFont doneFont = doneLabel_->font();
+    doneFont.setPixelSize(34);
+    doneLabel_->setFont(doneFont);
+    doneLabel_->hide();
     connect(startPauseResumeBtn_, &QPushButton::clicked, this,
             [this] { startPauseResumeBtnPressed(); });
     connect(cancelBtn_, &QPushButton::clicked, this, [this] { cancelBtnPressed(); });
@@ -455,6 +463,14 @@ Timer TimerViewController::resumeTimer(const Timer& t) {
 }
 
 void TimerViewController::startPauseResumeBtnPressed() {
+    if (!doneLabel_->isHidden() && alert_) {
+        // Repeat, as on the alert, which goes from the screen.
+        const UserNotificationPtr n = alert_;
+        notificationCenter.removeDeliveredNotification(n);
+        n->activationType = ActivationType::ActionButtonClicked;
+        notificationDidActivate(notificationCenter, n);
+        return;
+    }
     const Timer current = timer();
     switch (current.currentState) {
         case Timer::state::on:
@@ -478,6 +494,7 @@ void TimerViewController::cancelBtnPressed() {
     // A ringing "Timer done" goes with its countdown: the panel's own control
     // must be able to stop the sound.
     withdrawAlert();
+    showDone(false);
     turnOffTimer(timer());
     makeEditable();
     printLine(timer().description());
@@ -514,6 +531,19 @@ void TimerViewController::withdrawAlert() {
     }
 }
 
+void TimerViewController::showDone(bool done) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             hourLabel_, minuteLabel_, secondLabel_, hourTextField_, minuteTextField_,
+             secondTextField_, hourStepper_, minuteStepper_, secondStepper_}) {
+        w->setVisible(!done);
+    }
+    doneLabel_->setVisible(done);
+    cancelBtn_->setText(done ? QStringLiteral("Dismiss") : QStringLiteral("Cancel"));
+    if (done) {
+        startPauseResumeBtn_->setText(QStringLiteral("Repeat"));
+    }
+}
+
 void TimerViewController::forgetAlert(const UserNotificationPtr& n) {
     if (alert_ && alert_->userInfo.value(kCountdownKey) == n->userInfo.value(kCountdownKey)) {
         alert_.reset();
@@ -525,6 +555,9 @@ void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
     alert_ = n;
     ringer_->ring(ringtone_);
     ringing_ = ringtone_ != QLatin1String("None");
+    if (isCurrentAlert(n)) {
+        showDone(true);
+    }
 }
 
 void TimerViewController::notificationDidActivate(UserNotificationCenter& center,
@@ -541,6 +574,7 @@ void TimerViewController::notificationDidActivate(UserNotificationCenter& center
         center.removeDeliveredNotification(n);
         return;
     }
+    showDone(false);
     turnOffTimer(timer());
     turnOnTimer(timer());
 }
@@ -554,6 +588,7 @@ void TimerViewController::notificationDidDismissAlert(UserNotificationCenter& ce
     if (!current) {
         return;
     }
+    showDone(false);
     turnOffTimer(timer());
     makeEditable();
 }

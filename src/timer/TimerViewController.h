@@ -82,6 +82,7 @@ public:
     QComboBox* ringtonesPopUpButton() const { return ringtonesPopUpButton_; }
     QPushButton* startPauseResumeBtn() const { return startPauseResumeBtn_; }
     QPushButton* cancelBtn() const { return cancelBtn_; }
+    QLabel* doneLabel() const { return doneLabel_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -92,6 +93,9 @@ private:
     void updateTextFields();
     void silence();
     void withdrawAlert();
+    // While "Timer done" is unanswered the panel says so and its two buttons
+    // are the alert's Repeat and Dismiss.
+    void showDone(bool done);
     void forgetAlert(const UserNotificationPtr& n);
     bool isCurrentAlert(const UserNotificationPtr& n) const;
 
@@ -134,6 +138,7 @@ private:
     QComboBox* ringtonesPopUpButton_;
     QPushButton* startPauseResumeBtn_;
     QPushButton* cancelBtn_;
+    QLabel* doneLabel_;
 };
 
 }  // namespace pendra

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -240,12 +241,23 @@ TEST_F(TimerPanel, TheEndDeliversTimerDoneRepeatRestartsDismissTurnsOff) {
     EXPECT_EQ(n->otherButtonTitle, "Dismiss");
     EXPECT_TRUE(panel->isRinging());
     EXPECT_EQ(panel->timer().currentState, Timer::state::on) << "finished, not yet answered";
-    EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Pause");
+    // The panel says so and offers the alert's answers.
+    EXPECT_TRUE(panel->doneLabel()->isVisible());
+    EXPECT_FALSE(panel->secondTextField()->isVisible());
+    EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Repeat");
+    EXPECT_EQ(panel->cancelBtn()->text(), "Dismiss");
     tick(5);
     EXPECT_EQ(presenter->presented.size(), 1) << "a finished countdown delivers once";
 
-    presenter->activate(n, ActivationType::ActionButtonClicked);
+    // Repeat in the panel answers the alert, once.
+    click(panel->startPauseResumeBtn());
     EXPECT_FALSE(panel->isRinging());
+    EXPECT_EQ(presenter->withdrawn, QList<QString>{"timer-"});
+    EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Pause");
+    EXPECT_FALSE(panel->doneLabel()->isVisible());
+    const Timer repeated = panel->timer();
+    presenter->activate(n, ActivationType::ActionButtonClicked);
+    EXPECT_EQ(panel->timer(), repeated);
     tick();
     EXPECT_EQ(shown(), "00:00:01") << "Repeat runs the setting again";
     tick();
@@ -254,8 +266,10 @@ TEST_F(TimerPanel, TheEndDeliversTimerDoneRepeatRestartsDismissTurnsOff) {
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->timer().currentState, Timer::state::off);
     EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Start");
+    EXPECT_EQ(panel->cancelBtn()->text(), "Cancel");
     EXPECT_FALSE(panel->cancelBtn()->isEnabled());
     EXPECT_FALSE(panel->secondTextField()->isReadOnly());
+    EXPECT_TRUE(panel->secondTextField()->isVisible());
     EXPECT_EQ(shown(), "00:00:02");
     EXPECT_TRUE(center->deliveredNotifications().isEmpty());
 }
