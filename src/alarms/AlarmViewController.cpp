@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "alarms/AlarmRules.h"
+#include "common/Ask.h"
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
@@ -70,7 +71,18 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     clearBtn_->setObjectName(QStringLiteral("alarmClear"));
     clearBtn_->setGeometry(kPanelWidth - 8 - 80, 4, 80, 28);
     connect(newAlarmBtn_, &QPushButton::clicked, this, [this] { newAlarmButtonClicked(); });
-    connect(clearBtn_, &QPushButton::clicked, this, [this] { clearAlarms(); });
+    connect(clearBtn_, &QPushButton::clicked, this, [this] {
+        // Everything goes at once: ask first, and write nothing until answered.
+        const auto count = alarms_.size();
+        if (count == 0) {
+            clearAlarms();
+            return;
+        }
+        askBefore(this, QStringLiteral("alarmClearAlert"),
+                  count == 1 ? QStringLiteral("Delete 1 alarm?")
+                             : QStringLiteral("Delete all %1 alarms?").arg(count),
+                  QStringLiteral("Delete"), [this] { clearAlarms(); });
+    });
 
     tableView_ = new QScrollArea(this);
     tableView_->setObjectName(QStringLiteral("alarmTable"));

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "common/Ask.h"
 #include "common/Geometry.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -132,7 +133,18 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
     layoutButtons();
 
     connect(addBtn_, &QPushButton::clicked, this, &WorldClockViewController::addBtnPressed);
-    connect(clearBtn_, &QPushButton::clicked, this, &WorldClockViewController::clearBtnPressed);
+    connect(clearBtn_, &QPushButton::clicked, this, [this] {
+        // Everything goes at once: ask first, and write nothing until answered.
+        const auto count = cities_.size();
+        if (count == 0) {
+            clearBtnPressed();
+            return;
+        }
+        askBefore(this, QStringLiteral("worldClockClearAlert"),
+                  count == 1 ? QStringLiteral("Remove 1 city?")
+                             : QStringLiteral("Remove all %1 cities?").arg(count),
+                  QStringLiteral("Remove"), [this] { clearBtnPressed(); });
+    });
     connect(refreshBtn_, &QPushButton::clicked, this, &WorldClockViewController::refreshBtnPressed);
 
     minuteTimer_->setObjectName(QStringLiteral("worldClockMinuteTimer"));

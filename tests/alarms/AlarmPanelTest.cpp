@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -539,7 +540,16 @@ TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
     ASSERT_TRUE(panel->isRinging());
     auto timer = withId("timer-1");
     center->deliverNotification(timer);
-    click(panel->clearBtn());
+    // Clear asks first, naming what goes, and touches nothing until answered.
+    for (const char* answer : {"alarmClearAlertCancel", "alarmClearAlertConfirm"}) {
+        click(panel->clearBtn());
+        auto* ask = panel->findChild<QMessageBox*>("alarmClearAlert");
+        ASSERT_NE(ask, nullptr);
+        EXPECT_EQ(ask->text(), "Delete all 3 alarms?");
+        EXPECT_EQ(file().size(), 3);
+        EXPECT_TRUE(panel->isRinging());
+        click(ask->findChild<QPushButton*>(answer));
+    }
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->numberOfRows(), 0);
     EXPECT_TRUE(pending().empty());
@@ -745,6 +755,9 @@ TEST_F(AlarmPanel, PendingNotificationsMatchTheAlarmsAfterEveryActionOfALongRand
         } else if (choice < 98) {
             log << "clear";
             click(panel->clearBtn());
+            if (auto* ask = panel->findChild<QMessageBox*>("alarmClearAlert")) {
+                click(ask->findChild<QPushButton*>("alarmClearAlertConfirm"));
+            }
             snoozes.clear();
             openNewRow = -1;
         } else {

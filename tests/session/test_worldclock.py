@@ -95,6 +95,7 @@ class WorldClock(unittest.TestCase):
         for i, city in enumerate(("Kolkata", "St Johns", "DumontDUrville")):
             self.app.wait_widget("worldClockCity-%d" % i, text=city)
         self.app.click("worldClockClear")
+        self.app.click("worldClockClearAlertConfirm")
         wait_until(lambda: self.app.widget("worldClockCity-0") is None, 10, what="cleared")
 
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -235,7 +236,15 @@ TEST_F(WorldClockPanelTest, ClearingPersistsAcrossARestart) {
         auto panel = makePanel();
         EXPECT_EQ(table(panel.get())->rowCount(), 2);
         click(panel.get(), "worldClockAdd");
-        click(panel.get(), "worldClockClear");
+        for (const char* answer : {"worldClockClearAlertCancel", "worldClockClearAlertConfirm"}) {
+            click(panel.get(), "worldClockClear");
+            auto* ask = panel->findChild<QMessageBox*>("worldClockClearAlert");
+            ASSERT_NE(ask, nullptr);
+            EXPECT_EQ(ask->text(), "Remove all 2 cities?");
+            EXPECT_EQ(defaults.stringArrayForKey("cities")->size(), 2) << "nothing written yet";
+            click(ask, answer);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         EXPECT_EQ(table(panel.get())->rowCount(), 0);
         EXPECT_TRUE(panel->isAddingNewCity()) << "clearing leaves adding mode alone";
     }
