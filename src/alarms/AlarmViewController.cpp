@@ -316,13 +316,15 @@ QWidget* AlarmViewController::makeStatic(int row) {
     if (alarm.isSnoozed && !ringing) {
         auto* stop = new QPushButton(QStringLiteral("Stop"), view);
         stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
-        stop->setGeometry(rowFrame(kStaticHeight, 325, -1, 40, 32));
+        stop->setGeometry(rowFrame(kStaticHeight, 325, 2, 40, 26));
         connect(stop, &QPushButton::clicked, this,
                 [this, view] { stopSnooze(int(alarmViews_.indexOf(view))); });
     }
     auto* edit = new QPushButton(QStringLiteral("Edit"), view);
     edit->setObjectName(QStringLiteral("alarmEdit-%1").arg(row));
-    edit->setGeometry(rowFrame(kStaticHeight, 376, -1, 46, 32));
+    // The row's buttons are 26 of the design's 32 high, so that those of
+    // neighbouring rows do not touch.
+    edit->setGeometry(rowFrame(kStaticHeight, 376, 2, 46, 26));
     connect(edit, &QPushButton::clicked, this,
             [this, view] { editBtnPressed(int(alarmViews_.indexOf(view))); });
 
@@ -340,7 +342,9 @@ QWidget* AlarmViewController::makeStatic(int row) {
     time->adjustSize();
 
     auto* label = plainLabel(view, alarm.label, QStringLiteral("alarmLabel-%1").arg(row));
-    label->setGeometry(rowFrame(kStaticHeight, 65, 5, 90, 17));
+    // Two points taller than the design's frame, so that its text starts
+    // where the time's does and the baselines of the row line up.
+    label->setGeometry(rowFrame(kStaticHeight, 65, 5, 90, 19));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // One line, cut with an ellipsis rather than clipped mid-letter.
     label->setText(label->fontMetrics().elidedText(alarm.label, Qt::ElideRight, 90));
@@ -353,12 +357,12 @@ QWidget* AlarmViewController::makeStatic(int row) {
         QFont bold = state->font();
         bold.setBold(true);
         state->setFont(bold);
-        state->setGeometry(rowFrame(kStaticHeight, 160, 7, 60, 17));
+        state->setGeometry(160, time->y(), 60, time->height());
         auto answer = [&](const QString& title, const QString& name, int x, int width,
                           void (AlarmViewController::*action)(int)) {
             auto* b = new QPushButton(title, view);
             b->setObjectName(name.arg(row));
-            b->setGeometry(rowFrame(kStaticHeight, x, -1, width, 32));
+            b->setGeometry(rowFrame(kStaticHeight, x, 2, width, 26));
             connect(b, &QPushButton::clicked, this,
                     [this, view, action] { (this->*action)(int(alarmViews_.indexOf(view))); });
         };
@@ -385,8 +389,32 @@ QWidget* AlarmViewController::makeStatic(int row) {
     QFont font = snoozeField->font();
     font.setPixelSize(12);
     snoozeField->setFont(font);
-    snoozeField->move(rowFrame(kStaticHeight, 265, 7, 40, 17).topLeft());
-    snoozeField->adjustSize();
+    // From the design's x to just before the Stop or Edit button, its text
+    // against that end, which leaves the repeat days room before it.
+    const int snoozeRight = alarm.isSnoozed ? 321 : 370;
+    const QRect snoozeFrame = rowFrame(kStaticHeight, 265, 7, 40, 17);
+    snoozeField->setGeometry(snoozeFrame.x(), ringtone->y(), snoozeRight - snoozeFrame.x(),
+                             ringtone->height());
+    snoozeField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // The repeat days, smaller and dimmer, between the ringtone and the
+    // snooze text.
+    if (const QString days = repeatDaysText(alarm.repeatDays); !days.isEmpty()) {
+        auto* daysField = plainLabel(view, days, QStringLiteral("alarmDays-%1").arg(row));
+        QFont small = daysField->font();
+        small.setPixelSize(11);
+        daysField->setFont(small);
+        daysField->setForegroundRole(QPalette::PlaceholderText);
+        const int left =
+            ringtone->x() + ringtone->fontMetrics().horizontalAdvance(ringtone->text()) + 8;
+        const int right =
+            snoozeRight - snoozeField->fontMetrics().horizontalAdvance(snoozeField->text()) - 8;
+        daysField->setGeometry(left, ringtone->y(), std::max(0, right - left), ringtone->height());
+        daysField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        daysField->setText(
+            daysField->fontMetrics().elidedText(days, Qt::ElideRight, daysField->width()));
+        daysField->setToolTip(days);
+    }
     return view;
 }
 
