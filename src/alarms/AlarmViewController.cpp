@@ -104,6 +104,12 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     tableView_->setWidget(tableContent_);
     tableView_->viewport()->setAutoFillBackground(false);
     tableContent_->setAutoFillBackground(false);
+    emptyLabel_ = new QLabel(QStringLiteral("No alarms"), this);
+    emptyLabel_->setObjectName(QStringLiteral("alarmEmpty"));
+    emptyLabel_->setAlignment(Qt::AlignCenter);
+    emptyLabel_->setForegroundRole(QPalette::PlaceholderText);
+    emptyLabel_->setGeometry(tableView_->geometry());
+    emptyLabel_->hide();
 
     // The editing controls live as long as the panel and move into whichever
     // row is being edited; between edits they wait here, hidden.
@@ -251,6 +257,8 @@ void AlarmViewController::reloadData() {
         y += h;
     }
     tableContent_->resize(kPanelWidth, y);
+    emptyLabel_->setVisible(alarmViews_.isEmpty());
+    emptyLabel_->raise();
 }
 
 void AlarmViewController::retire(QWidget* view) {

@@ -175,6 +175,7 @@ private:
     QWidget* editorHolder_;
     QPushButton* newAlarmBtn_;
     QPushButton* clearBtn_;
+    QLabel* emptyLabel_;
 
     QTimeEdit* alarmTimeDatePicker_;
     QCheckBox* fakeActivationBtn_;

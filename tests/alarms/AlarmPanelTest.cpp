@@ -552,6 +552,8 @@ TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
     }
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->numberOfRows(), 0);
+    EXPECT_EQ(text("alarmEmpty"), "No alarms");
+    EXPECT_TRUE(control<QLabel>("alarmEmpty")->isVisibleTo(panel.get()));
     EXPECT_TRUE(pending().empty());
     EXPECT_EQ(file().size(), 0);
     ASSERT_EQ(center->deliveredNotifications().size(), 1);
