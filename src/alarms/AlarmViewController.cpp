@@ -18,6 +18,7 @@
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -137,6 +138,11 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     deleteBtn_->setObjectName(QStringLiteral("alarmDelete"));
     cancelBtn_ = new QToolButton(editorHolder_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
+    preview_ = new TonePreview(
+        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentText(); }, editorHolder_);
+    preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
+    connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
+            &TonePreview::toneChanged);
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     for (int i = 0; i < 7; ++i) {
         repeat_[size_t(i)] = new QCheckBox(QString::fromLatin1(kDays[i]), editorHolder_);
@@ -266,10 +272,17 @@ void AlarmViewController::retire(QWidget* view) {
         return;
     }
     // The editing controls outlive their row.
-    const QList<QWidget*> editors = {
-        alarmTimeDatePicker_, fakeActivationBtn_, alarmLabelTextField_, ringtonePopUpBtn_,
-        snoozeTextField_,     snoozeStepper_,     snoozeLbl_,           doneBtn_,
-        deleteBtn_,           cancelBtn_};
+    const QList<QWidget*> editors = {alarmTimeDatePicker_,
+                                     fakeActivationBtn_,
+                                     alarmLabelTextField_,
+                                     ringtonePopUpBtn_,
+                                     snoozeTextField_,
+                                     snoozeStepper_,
+                                     snoozeLbl_,
+                                     doneBtn_,
+                                     deleteBtn_,
+                                     cancelBtn_,
+                                     preview_};
     for (QWidget* w : editors) {
         if (w->parentWidget() == view) {
             w->setParent(editorHolder_);
@@ -481,11 +494,14 @@ QWidget* AlarmViewController::makeEditable(int row) {
         selected = ringtonePopUpBtn_->findText(Alarm(names).ringtone, Qt::MatchExactly);
     }
     ringtonePopUpBtn_->setCurrentIndex(std::max(selected, 0));
-    // Sized to its content, but never over the snooze field.
+    // Sized to its content, but leaving the preview button room before the
+    // snooze field.
     const QSize hint = ringtonePopUpBtn_->sizeHint();
     const QRect popUp = rowFrame(kEditableHeight, 175, 34, 76, 26);
-    ringtonePopUpBtn_->setGeometry(popUp.x(), popUp.y(), std::clamp(hint.width(), 76, 122),
+    ringtonePopUpBtn_->setGeometry(popUp.x(), popUp.y(), std::clamp(hint.width(), 76, 96),
                                    popUp.height());
+    preview_->setGeometry(ringtonePopUpBtn_->geometry().right() + 3, popUp.y(), 24, popUp.height());
+    preview_->toneChanged();
 
     snoozeTextField_->setText(QString::number(alarm.snooze));
     snoozeTextField_->setGeometry(rowFrame(kEditableHeight, 301, 34, 24, 23));
@@ -513,16 +529,17 @@ QWidget* AlarmViewController::makeEditable(int row) {
         box->setParent(view);
         box->show();
     }
-    for (QWidget* w :
-         {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(snoozeTextField_),
-          static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(preview_),
+                       static_cast<QWidget*>(snoozeTextField_),
+                       static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
         w->setParent(view);
         w->show();
     }
     // Tab order: the fields as read, then the buttons.
     setTabOrder(alarmTimeDatePicker_, alarmLabelTextField_);
     setTabOrder(alarmLabelTextField_, ringtonePopUpBtn_);
-    setTabOrder(ringtonePopUpBtn_, snoozeTextField_);
+    setTabOrder(ringtonePopUpBtn_, preview_);
+    setTabOrder(preview_, snoozeTextField_);
     setTabOrder(snoozeTextField_, repeat_[0]);
     for (int i = 0; i < 6; ++i) {
         setTabOrder(repeat_[size_t(i)], repeat_[size_t(i + 1)]);
@@ -847,6 +864,7 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
+    preview_->stop();
     ringing_.removeIf([id](const Ring& ring) { return ring.id == id; });
     ringing_.append(Ring{id, n});
     updateSound();

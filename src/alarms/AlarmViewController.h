@@ -23,6 +23,7 @@ namespace pendra {
 
 class Ringer;
 class Stepper;
+class TonePreview;
 class UserNotificationCenter;
 
 // The alarms panel: the user's alarms as rows of a one-column list, each row
@@ -119,6 +120,7 @@ public:
     QToolButton* cancelBtn() const { return cancelBtn_; }
     QPushButton* newAlarmBtn() const { return newAlarmBtn_; }
     QPushButton* clearBtn() const { return clearBtn_; }
+    TonePreview* ringtonePreview() const { return preview_; }
 
 private:
     struct Snooze {
@@ -187,6 +189,7 @@ private:
     QPushButton* doneBtn_;
     QPushButton* deleteBtn_;
     QToolButton* cancelBtn_;
+    TonePreview* preview_;
     std::array<QCheckBox*, 7> repeat_{};
 };
 

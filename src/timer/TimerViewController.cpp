@@ -12,6 +12,7 @@
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
@@ -75,6 +76,9 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     ringtonesPopUpButton_->setObjectName(QStringLiteral("timerRingtone"));
     ringtonesPopUpButton_->setAccessibleName(QStringLiteral("Ringtone"));
     ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
+    preview_ = new TonePreview(
+        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentText(); }, this);
+    preview_->setObjectName(QStringLiteral("timerRingtonePreview"));
 
     startPauseResumeBtn_ = new QPushButton(QStringLiteral("Start"), this);
     startPauseResumeBtn_->setObjectName(QStringLiteral("timerStart"));
@@ -100,7 +104,8 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     setTabOrder(minuteStepper_, secondTextField_);
     setTabOrder(secondTextField_, secondStepper_);
     setTabOrder(secondStepper_, ringtonesPopUpButton_);
-    setTabOrder(ringtonesPopUpButton_, startPauseResumeBtn_);
+    setTabOrder(ringtonesPopUpButton_, preview_);
+    setTabOrder(preview_, startPauseResumeBtn_);
     setTabOrder(startPauseResumeBtn_, cancelBtn_);
 
     // Return starts, pauses and resumes from anywhere in the panel.
@@ -170,6 +175,9 @@ void TimerViewController::viewDidLoad() {
     const int width = std::max(hint.width(), 70);
     ringtonesPopUpButton_->setGeometry(kPanelWidth / 2 - width / 2, frame(0, 100, 0, 26).y(), width,
                                        26);
+    // Beside the centred pop-up, so that the pop-up stays where it was.
+    preview_->setGeometry(ringtonesPopUpButton_->geometry().right() + 5, ringtonesPopUpButton_->y(),
+                          26, 26);
     connect(ringtonesPopUpButton_, &QComboBox::activated, this, [this] { ringtoneSelected(); });
     makeEditable();
 }
@@ -213,6 +221,7 @@ void TimerViewController::ringtoneSelected() {
         return;
     }
     ringtone_ = ringtonesPopUpButton_->currentText();
+    preview_->toneChanged();
     printLine(ringtone_);
     UserDefaults::standard().setString(kRingtoneKey, ringtone_);
 }
@@ -271,6 +280,7 @@ void TimerViewController::makeEditable() {
           static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
         w->setEnabled(true);
     }
+    preview_->toneChanged();
 }
 
 void TimerViewController::makeStatic() {
@@ -290,6 +300,7 @@ void TimerViewController::makeStatic() {
           static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
         w->setEnabled(false);
     }
+    preview_->setEnabled(false);
 }
 
 // --- Engine ----------------------------------------------------------------------
@@ -553,6 +564,7 @@ void TimerViewController::forgetAlert(const UserNotificationPtr& n) {
 void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
                                                  const UserNotificationPtr& n) {
     alert_ = n;
+    preview_->stop();
     ringer_->ring(ringtone_);
     ringing_ = ringtone_ != QLatin1String("None");
     if (isCurrentAlert(n)) {

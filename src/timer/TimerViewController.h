@@ -20,6 +20,7 @@ namespace pendra {
 class Ringer;
 class SerialQueue;
 class Stepper;
+class TonePreview;
 class TimerSource;
 class UserNotificationCenter;
 
@@ -83,6 +84,7 @@ public:
     QPushButton* startPauseResumeBtn() const { return startPauseResumeBtn_; }
     QPushButton* cancelBtn() const { return cancelBtn_; }
     QLabel* doneLabel() const { return doneLabel_; }
+    TonePreview* ringtonePreview() const { return preview_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -139,6 +141,7 @@ private:
     QPushButton* startPauseResumeBtn_;
     QPushButton* cancelBtn_;
     QLabel* doneLabel_;
+    TonePreview* preview_;
 };
 
 }  // namespace pendra

@@ -22,6 +22,7 @@
 #include "alarms/AlarmRules.h"
 #include "alarms/AlarmViewController.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -592,6 +593,8 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
     ASSERT_TRUE(panel->isRinging());
     click("alarmEdit-0");
+    click(panel->ringtonePreview());
+    EXPECT_TRUE(panel->ringtonePreview()->isPlaying()) << "the editor previews its tone";
     typeInto(panel->alarmLabelTextField(), "unsaved");
     presenter->dismiss(lastPresented());
     settle();
@@ -599,6 +602,7 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     EXPECT_EQ(panel->currentlyBeingEdited(), 0);
     EXPECT_EQ(panel->alarmLabelTextField()->text(), "unsaved");
     click(panel->doneBtn());
+    EXPECT_FALSE(panel->ringtonePreview()->isPlaying()) << "the preview ends with its editor";
     EXPECT_EQ(panel->alarms()[0].label, "unsaved");
     EXPECT_TRUE(panel->alarms()[0].enabled);
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
@@ -184,6 +185,22 @@ TEST_F(TimerPanel, TypingFiltersAtOnceAndCommitsAtTheEndOfEditing) {
     emit panel->ringtonesPopUpButton()->activated(panel->ringtonesPopUpButton()->currentIndex());
     EXPECT_EQ(out.text(), "Bells\n");
     out.restore();
+    // The chosen tone can be heard before it rings: pressed again, or a
+    // start, stops it; "None" has nothing to play.
+    TonePreview* preview = panel->ringtonePreview();
+    click(preview);
+    EXPECT_TRUE(preview->isPlaying());
+    click(preview);
+    EXPECT_FALSE(preview->isPlaying());
+    click(preview);
+    click(panel->startPauseResumeBtn());
+    EXPECT_FALSE(preview->isPlaying());
+    click(panel->cancelBtn());
+    panel->ringtonesPopUpButton()->setCurrentText("None");
+    emit panel->ringtonesPopUpButton()->activated(0);
+    EXPECT_FALSE(preview->isEnabled());
+    panel->ringtonesPopUpButton()->setCurrentText("Bells");
+    emit panel->ringtonesPopUpButton()->activated(1);
     launch();
     EXPECT_EQ(shown(), "07:12:00");
     EXPECT_EQ(panel->ringtonesPopUpButton()->currentText(), "Bells");
