@@ -339,7 +339,7 @@ TEST_F(TimerPanel, ARealSourceCountsAndStopsWhileTransitionsRaceIt) {
     EXPECT_EQ(shown(), "00:59:59");
 }
 
-TEST_F(TimerPanel, AResumeGoesOnWithTheSecondThePauseInterrupted) {
+TEST_F(TimerPanel, ARealSourceResumesWithTheSecondThePauseInterrupted) {
     UserDefaults::standard().setInteger("second", 10);
     launch(false);
     click(panel->startPauseResumeBtn());
