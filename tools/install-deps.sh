@@ -10,7 +10,7 @@ PACKAGES=(
   # the fuzzing build: clang with its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
-  libglib2.0-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libglib2.0-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
   # audio playback through Qt Multimedia's GStreamer backend
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-pulseaudio

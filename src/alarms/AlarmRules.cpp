@@ -1,5 +1,6 @@
 #include "alarms/AlarmRules.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <numeric>
 
@@ -122,6 +123,28 @@ QString alarmTimeText(qint64 hour, qint64 minute, bool do24HourTime) {
     const qint64 h12 = hour % 12 == 0 ? 12 : hour % 12;
     return QString::number(h12) + QLatin1Char(':') + mm +
            (hour < 12 ? QStringLiteral("am") : QStringLiteral("pm"));
+}
+
+QString repeatDaysText(const std::array<bool, 7>& days) {
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    constexpr std::array<bool, 7> kWeekdays = {false, true, true, true, true, true, false};
+    constexpr std::array<bool, 7> kWeekends = {true, false, false, false, false, false, true};
+    if (days == std::array<bool, 7>{true, true, true, true, true, true, true}) {
+        return QStringLiteral("Every day");
+    }
+    if (days == kWeekdays) {
+        return QStringLiteral("Weekdays");
+    }
+    if (days == kWeekends) {
+        return QStringLiteral("Weekends");
+    }
+    QStringList names;
+    for (size_t i = 0; i < days.size(); ++i) {
+        if (days[i]) {
+            names << QString::fromLatin1(kDays[i]);
+        }
+    }
+    return names.join(QLatin1Char(' '));
 }
 
 QString snoozeText(qint64 snooze) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <array>
 #include <optional>
 
 #include "alarms/Alarm.h"
@@ -43,6 +44,9 @@ QList<int> reorderedIndices(const QList<Alarm>& alarms);
 
 // "07:05" or "7:05am"/"12:00pm".
 QString alarmTimeText(qint64 hour, qint64 minute, bool do24HourTime);
+// The repeat days as a row shows them: "Sun Tue", "Weekdays", "Weekends",
+// "Every day"; nothing for a one-off alarm.
+QString repeatDaysText(const std::array<bool, 7>& days);
 // "Snooze: 9 mins".
 QString snoozeText(qint64 snooze);
 // "<m + 1>m left", m the whole minutes from now to the delivery, truncated.

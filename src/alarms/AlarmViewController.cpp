@@ -14,9 +14,11 @@
 #include <algorithm>
 
 #include "alarms/AlarmRules.h"
+#include "common/Ask.h"
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -61,9 +63,11 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
       store_(Paths::dataDir()),
       ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
     ringer_->onSilent = [this] {
-        if (ringingNotification_) {
-            ringingNotification_->subtitle = silentAlertText(ringingNotification_->subtitle);
-            notificationCenter.updateDeliveredNotification(ringingNotification_);
+        for (const Ring& r : ringing_) {
+            if (r.id == soundingId_) {
+                r.notification->subtitle = silentAlertText(r.notification->subtitle);
+                notificationCenter.updateDeliveredNotification(r.notification);
+            }
         }
     };
     setObjectName(QStringLiteral("alarmsPanel"));
@@ -87,7 +91,18 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     clearBtn_->setObjectName(QStringLiteral("alarmClear"));
     clearBtn_->setGeometry(kPanelWidth - 8 - 80, 4, 80, 28);
     connect(newAlarmBtn_, &QPushButton::clicked, this, [this] { newAlarmButtonClicked(); });
-    connect(clearBtn_, &QPushButton::clicked, this, [this] { clearAlarms(); });
+    connect(clearBtn_, &QPushButton::clicked, this, [this] {
+        // Everything goes at once: ask first, and write nothing until answered.
+        const auto count = alarms_.size();
+        if (count == 0) {
+            clearAlarms();
+            return;
+        }
+        askBefore(this, QStringLiteral("alarmClearAlert"),
+                  count == 1 ? QStringLiteral("Delete 1 alarm?")
+                             : QStringLiteral("Delete all %1 alarms?").arg(count),
+                  QStringLiteral("Delete"), [this] { clearAlarms(); });
+    });
 
     tableView_ = new QScrollArea(this);
     tableView_->setObjectName(QStringLiteral("alarmTable"));
@@ -109,6 +124,12 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     tableView_->setWidget(tableContent_);
     tableView_->viewport()->setAutoFillBackground(false);
     tableContent_->setAutoFillBackground(false);
+    emptyLabel_ = new QLabel(QStringLiteral("No alarms"), this);
+    emptyLabel_->setObjectName(QStringLiteral("alarmEmpty"));
+    emptyLabel_->setAlignment(Qt::AlignCenter);
+    emptyLabel_->setForegroundRole(QPalette::PlaceholderText);
+    emptyLabel_->setGeometry(tableView_->geometry());
+    emptyLabel_->hide();
 
     // The editing controls live as long as the panel and move into whichever
     // row is being edited; between edits they wait here, hidden.
@@ -136,6 +157,11 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     deleteBtn_->setObjectName(QStringLiteral("alarmDelete"));
     cancelBtn_ = new QToolButton(editorHolder_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
+    preview_ = new TonePreview(
+        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentText(); }, editorHolder_);
+    preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
+    connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
+            &TonePreview::toneChanged);
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     for (int i = 0; i < 7; ++i) {
         repeat_[size_t(i)] = new QCheckBox(QString::fromLatin1(kDays[i]), editorHolder_);
@@ -256,6 +282,8 @@ void AlarmViewController::reloadData() {
         y += h;
     }
     tableContent_->resize(kPanelWidth, y);
+    emptyLabel_->setVisible(alarmViews_.isEmpty());
+    emptyLabel_->raise();
 }
 
 void AlarmViewController::retire(QWidget* view) {
@@ -263,10 +291,17 @@ void AlarmViewController::retire(QWidget* view) {
         return;
     }
     // The editing controls outlive their row.
-    const QList<QWidget*> editors = {
-        alarmTimeDatePicker_, fakeActivationBtn_, alarmLabelTextField_, ringtonePopUpBtn_,
-        snoozeTextField_,     snoozeStepper_,     snoozeLbl_,           doneBtn_,
-        deleteBtn_,           cancelBtn_};
+    const QList<QWidget*> editors = {alarmTimeDatePicker_,
+                                     fakeActivationBtn_,
+                                     alarmLabelTextField_,
+                                     ringtonePopUpBtn_,
+                                     snoozeTextField_,
+                                     snoozeStepper_,
+                                     snoozeLbl_,
+                                     doneBtn_,
+                                     deleteBtn_,
+                                     cancelBtn_,
+                                     preview_};
     for (QWidget* w : editors) {
         if (w->parentWidget() == view) {
             w->setParent(editorHolder_);
@@ -317,16 +352,19 @@ QWidget* AlarmViewController::makeStatic(int row) {
     view->setObjectName(QStringLiteral("alarmRow-%1").arg(row));
     view->resize(kPanelWidth, kStaticHeight);
 
-    if (alarm.isSnoozed) {
+    const bool ringing = isRinging(row);
+    if (alarm.isSnoozed && !ringing) {
         auto* stop = new QPushButton(QStringLiteral("Stop"), view);
         stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
-        stop->setGeometry(rowFrame(kStaticHeight, 325, -1, 40, 32));
+        stop->setGeometry(rowFrame(kStaticHeight, 325, 2, 40, 26));
         connect(stop, &QPushButton::clicked, this,
                 [this, view] { stopSnooze(int(alarmViews_.indexOf(view))); });
     }
     auto* edit = new QPushButton(QStringLiteral("Edit"), view);
     edit->setObjectName(QStringLiteral("alarmEdit-%1").arg(row));
-    edit->setGeometry(rowFrame(kStaticHeight, 376, -1, 46, 32));
+    // The row's buttons are 26 of the design's 32 high, so that those of
+    // neighbouring rows do not touch.
+    edit->setGeometry(rowFrame(kStaticHeight, 376, 2, 46, 26));
     connect(edit, &QPushButton::clicked, this,
             [this, view] { editBtnPressed(int(alarmViews_.indexOf(view))); });
 
@@ -344,11 +382,36 @@ QWidget* AlarmViewController::makeStatic(int row) {
     time->adjustSize();
 
     auto* label = plainLabel(view, alarm.label, QStringLiteral("alarmLabel-%1").arg(row));
-    label->setGeometry(rowFrame(kStaticHeight, 65, 5, 90, 17));
+    // Two points taller than the design's frame, so that its text starts
+    // where the time's does and the baselines of the row line up.
+    label->setGeometry(rowFrame(kStaticHeight, 65, 5, 90, 19));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // One line, cut with an ellipsis rather than clipped mid-letter.
     label->setText(label->fontMetrics().elidedText(alarm.label, Qt::ElideRight, 90));
     label->setToolTip(alarm.label);
+
+    if (ringing) {
+        // The alert's own answers, where the user looks for the alarm.
+        auto* state =
+            plainLabel(view, QStringLiteral("Ringing"), QStringLiteral("alarmRinging-%1").arg(row));
+        QFont bold = state->font();
+        bold.setBold(true);
+        state->setFont(bold);
+        state->setGeometry(160, time->y(), 60, time->height());
+        auto answer = [&](const QString& title, const QString& name, int x, int width,
+                          void (AlarmViewController::*action)(int)) {
+            auto* b = new QPushButton(title, view);
+            b->setObjectName(name.arg(row));
+            b->setGeometry(rowFrame(kStaticHeight, x, 2, width, 26));
+            connect(b, &QPushButton::clicked, this,
+                    [this, view, action] { (this->*action)(int(alarmViews_.indexOf(view))); });
+        };
+        answer(QStringLiteral("Snooze"), QStringLiteral("alarmSnoozeNow-%1"), 222, 72,
+               &AlarmViewController::snoozeRinging);
+        answer(QStringLiteral("Dismiss"), QStringLiteral("alarmDismiss-%1"), 298, 74,
+               &AlarmViewController::dismissRinging);
+        return view;
+    }
 
     auto* ringtone = plainLabel(view, alarm.ringtone, QStringLiteral("alarmRingtone-%1").arg(row));
     ringtone->move(rowFrame(kStaticHeight, 165, 7, 40, 17).topLeft());
@@ -366,8 +429,32 @@ QWidget* AlarmViewController::makeStatic(int row) {
     QFont font = snoozeField->font();
     font.setPixelSize(12);
     snoozeField->setFont(font);
-    snoozeField->move(rowFrame(kStaticHeight, 265, 7, 40, 17).topLeft());
-    snoozeField->adjustSize();
+    // From the design's x to just before the Stop or Edit button, its text
+    // against that end, which leaves the repeat days room before it.
+    const int snoozeRight = alarm.isSnoozed ? 321 : 370;
+    const QRect snoozeFrame = rowFrame(kStaticHeight, 265, 7, 40, 17);
+    snoozeField->setGeometry(snoozeFrame.x(), ringtone->y(), snoozeRight - snoozeFrame.x(),
+                             ringtone->height());
+    snoozeField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    // The repeat days, smaller and dimmer, between the ringtone and the
+    // snooze text.
+    if (const QString days = repeatDaysText(alarm.repeatDays); !days.isEmpty()) {
+        auto* daysField = plainLabel(view, days, QStringLiteral("alarmDays-%1").arg(row));
+        QFont small = daysField->font();
+        small.setPixelSize(11);
+        daysField->setFont(small);
+        daysField->setForegroundRole(QPalette::PlaceholderText);
+        const int left =
+            ringtone->x() + ringtone->fontMetrics().horizontalAdvance(ringtone->text()) + 8;
+        const int right =
+            snoozeRight - snoozeField->fontMetrics().horizontalAdvance(snoozeField->text()) - 8;
+        daysField->setGeometry(left, ringtone->y(), std::max(0, right - left), ringtone->height());
+        daysField->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        daysField->setText(
+            daysField->fontMetrics().elidedText(days, Qt::ElideRight, daysField->width()));
+        daysField->setToolTip(days);
+    }
     return view;
 }
 
@@ -426,11 +513,14 @@ QWidget* AlarmViewController::makeEditable(int row) {
         selected = ringtonePopUpBtn_->findText(Alarm(names).ringtone, Qt::MatchExactly);
     }
     ringtonePopUpBtn_->setCurrentIndex(std::max(selected, 0));
-    // Sized to its content, but never over the snooze field.
+    // Sized to its content, but leaving the preview button room before the
+    // snooze field.
     const QSize hint = ringtonePopUpBtn_->sizeHint();
     const QRect popUp = rowFrame(kEditableHeight, 175, 34, 76, 26);
-    ringtonePopUpBtn_->setGeometry(popUp.x(), popUp.y(), std::clamp(hint.width(), 76, 122),
+    ringtonePopUpBtn_->setGeometry(popUp.x(), popUp.y(), std::clamp(hint.width(), 76, 96),
                                    popUp.height());
+    preview_->setGeometry(ringtonePopUpBtn_->geometry().right() + 3, popUp.y(), 24, popUp.height());
+    preview_->toneChanged();
 
     snoozeTextField_->setText(QString::number(alarm.snooze));
     snoozeTextField_->setGeometry(rowFrame(kEditableHeight, 301, 34, 24, 23));
@@ -458,16 +548,17 @@ QWidget* AlarmViewController::makeEditable(int row) {
         box->setParent(view);
         box->show();
     }
-    for (QWidget* w :
-         {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(snoozeTextField_),
-          static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(preview_),
+                       static_cast<QWidget*>(snoozeTextField_),
+                       static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
         w->setParent(view);
         w->show();
     }
     // Tab order: the fields as read, then the buttons.
     setTabOrder(alarmTimeDatePicker_, alarmLabelTextField_);
     setTabOrder(alarmLabelTextField_, ringtonePopUpBtn_);
-    setTabOrder(ringtonePopUpBtn_, snoozeTextField_);
+    setTabOrder(ringtonePopUpBtn_, preview_);
+    setTabOrder(preview_, snoozeTextField_);
     setTabOrder(snoozeTextField_, repeat_[0]);
     for (int i = 0; i < 6; ++i) {
         setTabOrder(repeat_[size_t(i)], repeat_[size_t(i + 1)]);
@@ -689,23 +780,88 @@ void AlarmViewController::withdrawPending(int row) {
 // --- Ringing -----------------------------------------------------------------
 
 bool AlarmViewController::isRinging() const {
-    return ringingId_ != 0;
+    return !ringing_.isEmpty();
 }
 
-void AlarmViewController::silence() {
-    ringer_->silence();
-    ringingId_ = 0;
-    ringingNotification_.reset();
+bool AlarmViewController::isRinging(int row) const {
+    const quint64 id = row >= 0 && row < alarmIds_.size() ? alarmIds_[row] : 0;
+    return std::any_of(ringing_.begin(), ringing_.end(),
+                       [id](const Ring& r) { return r.id == id; });
 }
 
-void AlarmViewController::silenceIfRinging(quint64 id) {
-    if (ringingId_ == id && id != 0) {
-        // Its alert goes too: a ring without an alert could not be stopped.
-        if (ringingNotification_) {
-            notificationCenter.removeDeliveredNotification(ringingNotification_);
+void AlarmViewController::updateSound() {
+    // One sound at a time: the latest unanswered alarm that has one.
+    quint64 id = 0;
+    QString tone;
+    for (auto it = ringing_.rbegin(); it != ringing_.rend() && id == 0; ++it) {
+        const qsizetype row = alarmIds_.indexOf(it->id);
+        if (row >= 0 && alarms_[row].ringtone != QLatin1String("None")) {
+            id = it->id;
+            tone = alarms_[row].ringtone;
         }
-        silence();
     }
+    if (id == soundingId_ && tone == soundingTone_) {
+        return;
+    }
+    ringer_->silence();
+    soundingId_ = id;
+    soundingTone_ = tone;
+    if (id != 0) {
+        ringer_->ring(tone, UserDefaults::standard().boolForKey(kGentleWakeKey)
+                                ? Ringer::Volume::Rising
+                                : Ringer::Volume::Full);
+    }
+}
+
+void AlarmViewController::showRinging(quint64 id) {
+    const qsizetype row = alarmIds_.indexOf(id);
+    if (row >= 0 && row != currentlyBeingEdited_ && row < alarmViews_.size()) {
+        setView(int(row), makeStatic(int(row)));
+        reloadData();
+    }
+}
+
+void AlarmViewController::stopRinging(quint64 id, bool withdraw) {
+    bool found = false;
+    for (qsizetype i = ringing_.size() - 1; i >= 0; --i) {
+        if (ringing_[i].id != id) {
+            continue;
+        }
+        // A ring without an alert could not be stopped, and an alert
+        // without a ring could be answered twice: they go together.
+        if (withdraw) {
+            notificationCenter.removeDeliveredNotification(ringing_[i].notification);
+        }
+        ringing_.removeAt(i);
+        found = true;
+    }
+    updateSound();
+    if (found) {
+        showRinging(id);
+    }
+}
+
+void AlarmViewController::snoozeRinging(int row) {
+    if (!isRinging(row)) {
+        return;
+    }
+    const quint64 id = alarmIds_[row];
+    const auto it =
+        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
+    const UserNotificationPtr n = it->notification;
+    notificationCenter.removeDeliveredNotification(n);
+    n->activationType = ActivationType::ActionButtonClicked;
+    notificationDidActivate(notificationCenter, n);
+}
+
+void AlarmViewController::dismissRinging(int row) {
+    if (!isRinging(row)) {
+        return;
+    }
+    const quint64 id = alarmIds_[row];
+    const auto it =
+        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
+    notificationDidDismissAlert(notificationCenter, it->notification);
 }
 
 void AlarmViewController::notificationWillDeliver(UserNotificationCenter&,
@@ -740,11 +896,11 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
-    ringer_->ring(alarms_[r].ringtone, UserDefaults::standard().boolForKey(kGentleWakeKey)
-                                           ? Ringer::Volume::Rising
-                                           : Ringer::Volume::Full);
-    ringingId_ = id;
-    ringingNotification_ = n;
+    preview_->stop();
+    ringing_.removeIf([id](const Ring& ring) { return ring.id == id; });
+    ringing_.append(Ring{id, n});
+    updateSound();
+    showRinging(id);
     reconcile();
 }
 
@@ -753,18 +909,22 @@ void AlarmViewController::notificationDidActivate(UserNotificationCenter& center
     if (!isAlarmKind(n)) {
         return;
     }
-    silence();
     const std::optional<int> row = rowOf(n);
     if (!row) {
         center.removeDeliveredNotification(n);
         return;
     }
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    // Answered once, wherever: a second answer to the same ring changes nothing.
+    if (!isRinging(r)) {
+        return;
+    }
+    stopRinging(id, false);
     if (n->activationType != ActivationType::ActionButtonClicked) {
         return;
     }
     beginAction();
-    const int r = *row;
-    const quint64 id = alarmIds_[r];
     const QDateTime now = Clock::now();
     const auto& list = alarmNotifications_[r];
     int slot = alarmSlotFromIdentifier(n->identifier).value_or(0);
@@ -797,17 +957,19 @@ void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter& ce
     center.removeDeliveredNotification(n);
     const std::optional<int> row = rowOf(n);
     if (!row) {
-        silence();
+        return;
+    }
+    const int r = *row;
+    const quint64 id = alarmIds_[r];
+    if (!isRinging(r)) {
         return;
     }
     beginAction();
-    const int r = *row;
-    const quint64 id = alarmIds_[r];
     const bool wasSnoozed = alarms_[r].isSnoozed;
     if (!alarms_[r].isRepeating()) {
         alarms_[r].enabled = false;
     }
-    silence();
+    stopRinging(id, false);
     alarms_[r].isSnoozed = false;
     snoozes_.remove(id);
     if (wasSnoozed && alarms_[r].isRepeating()) {
@@ -836,7 +998,7 @@ void AlarmViewController::stopSnooze(int row) {
         notificationCenter.removeScheduledNotification(snooze->notification);
         snoozes_.erase(snooze);
     }
-    silenceIfRinging(id);
+    stopRinging(id, true);
     if (!alarms_[row].isRepeating()) {
         alarms_[row].enabled = false;
     }
@@ -914,7 +1076,7 @@ void AlarmViewController::doneBtnPressed() {
     }
     // The committed alarm starts afresh: no snooze, no ring of the old one.
     withdrawPending(r);
-    silenceIfRinging(id);
+    stopRinging(id, true);
     alarms_[r] = committed;
     if (id == newAlarmOpenId_) {
         newAlarmOpenId_ = 0;
@@ -945,7 +1107,7 @@ void AlarmViewController::deleteBtnPressed() {
     beginAction();
     const quint64 id = alarmIds_[r];
     withdrawPending(r);
-    silenceIfRinging(id);
+    stopRinging(id, true);
     alarms_.removeAt(r);
     retire(alarmViews_.takeAt(r));
     if (const UserNotificationPtr n = getNotificationFrom(QString::number(r) + QLatin1Char('-'))) {
@@ -973,7 +1135,7 @@ void AlarmViewController::toggleAlarm(int row, bool on) {
         alarmNotifications_[row] = createNotification(row, false);
     } else {
         withdrawPending(row);
-        silenceIfRinging(alarmIds_[row]);
+        stopRinging(alarmIds_[row], true);
         if (alarms_[row].isSnoozed) {
             alarms_[row].isSnoozed = false;
             setView(row, makeStatic(row));
@@ -1006,7 +1168,8 @@ void AlarmViewController::clearAlarms() {
             notificationCenter.removeDeliveredNotification(n);
         }
     }
-    silence();
+    ringing_.clear();
+    updateSound();
     currentlyBeingEdited_ = -1;
     writeJSONFromAlarms();
     reloadData();

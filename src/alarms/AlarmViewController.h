@@ -23,6 +23,7 @@ namespace pendra {
 
 class Ringer;
 class Stepper;
+class TonePreview;
 class UserNotificationCenter;
 
 // The alarms panel: the user's alarms as rows of a one-column list, each row
@@ -59,6 +60,9 @@ public:
     void deleteBtnPressed();
     void toggleAlarm(int row, bool on);
     void stopSnooze(int row);
+    // The ringing row's answers, as the alert's two buttons give them.
+    void snoozeRinging(int row);
+    void dismissRinging(int row);
     void controlTextDidChange();
     void snoozeStepperPressed();
 
@@ -92,7 +96,11 @@ public:
     // The notification that stands for a row now: its snooze while snoozed,
     // else today's element of its list.
     UserNotificationPtr currentNotification(int row) const;
+    // Some alarm's alert is unanswered; isRinging(row): that row's.
     bool isRinging() const;
+    bool isRinging(int row) const;
+    // The ringtone sounding now (the latest unanswered alarm with a sound's).
+    QString soundingTone() const { return soundingTone_; }
     AlarmStore& store() { return store_; }
     // When the next enabled alarm rings (its snooze, if snoozed), if any.
     std::optional<QDateTime> nextAlarm() const { return nextAlarm_; }
@@ -115,6 +123,7 @@ public:
     QPushButton* newAlarmBtn() const { return newAlarmBtn_; }
     QPushButton* clearBtn() const { return clearBtn_; }
     QCheckBox* gentleWakeBox() const { return gentleWakeBox_; }
+    TonePreview* ringtonePreview() const { return preview_; }
 
 private:
     struct Snooze {
@@ -128,8 +137,14 @@ private:
     void closeEditor();
     void retire(QWidget* view);
     std::optional<int> rowOf(const UserNotificationPtr& n) const;
-    void silence();
-    void silenceIfRinging(quint64 id);
+    struct Ring {
+        quint64 id = 0;
+        UserNotificationPtr notification;
+    };
+    // Ends alarm `id`'s ringing, its alert withdrawn when `withdraw`.
+    void stopRinging(quint64 id, bool withdraw);
+    void updateSound();
+    void showRinging(quint64 id);
     void withdrawPending(int row);
     void reconcile();
     void beginAction();
@@ -151,8 +166,10 @@ private:
     quint64 nextId_ = 1;
     QHash<quint64, Snooze> snoozes_;
     quint64 newAlarmOpenId_ = 0;
-    quint64 ringingId_ = 0;
-    UserNotificationPtr ringingNotification_;
+    // Unanswered alarms in the order they rang.
+    QList<Ring> ringing_;
+    quint64 soundingId_ = 0;
+    QString soundingTone_;
     int currentlyBeingEdited_ = -1;
     int batchDepth_ = 0;
     std::optional<QDateTime> nextAlarm_;
@@ -164,6 +181,7 @@ private:
     QPushButton* newAlarmBtn_;
     QPushButton* clearBtn_;
     QCheckBox* gentleWakeBox_;
+    QLabel* emptyLabel_;
 
     QTimeEdit* alarmTimeDatePicker_;
     QCheckBox* fakeActivationBtn_;
@@ -175,6 +193,7 @@ private:
     QPushButton* doneBtn_;
     QPushButton* deleteBtn_;
     QToolButton* cancelBtn_;
+    TonePreview* preview_;
     std::array<QCheckBox*, 7> repeat_{};
 };
 

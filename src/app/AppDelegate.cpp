@@ -16,6 +16,7 @@
 #include "app/Popover.h"
 #include "app/TabViewController.h"
 #include "app/ViewController.h"
+#include "common/Ask.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "timer/TimerViewController.h"
@@ -206,6 +207,7 @@ void AppDelegate::areYouSureQuit(std::function<void(bool, bool)> completion) {
     auto* suppression = new QCheckBox(QStringLiteral("Don't show this again"));
     suppression->setObjectName(QStringLiteral("quitAlertSuppression"));
     alert->setCheckBox(suppression);
+    useDialogButtons(alert);
     alert->setWindowModality(onPopover ? Qt::WindowModal : Qt::ApplicationModal);
 
     QStringList windows;

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/KeyboardActivation.h"
+#include "platform/WindowHints.h"
 
 namespace pendra {
 
@@ -129,6 +130,10 @@ void Popover::keyPressEvent(QKeyEvent* event) {
 }
 
 void Popover::showEvent(QShowEvent* event) {
+    // Sent before the window is mapped: a popover is no task of its own.
+    if (!framed_) {
+        skipTaskbarAndPager(this);
+    }
     QWidget::showEvent(event);
     emit shown();
 }

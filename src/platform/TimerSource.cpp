@@ -135,12 +135,13 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
     }
 };
 
-TimerSource::TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler)
+TimerSource::TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler,
+                         std::chrono::nanoseconds firstAfter)
     : d(std::make_shared<Impl>()) {
     d->queue = &queue;
     d->handler = std::move(handler);
     d->interval = std::max<std::int64_t>(1, interval.count());
-    d->origin = bootNowNs();
+    d->origin = bootNowNs() + std::max<std::int64_t>(0, firstAfter.count());
     d->timerFd = timerfd_create(CLOCK_BOOTTIME, TFD_CLOEXEC | TFD_NONBLOCK);
     d->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     d->waiter = std::thread([impl = d] { impl->watch(); });
@@ -223,6 +224,10 @@ void TimerSource::cancel() {
 bool TimerSource::isSuspended() const {
     std::lock_guard lock(d->mutex);
     return d->suspended;
+}
+
+std::chrono::nanoseconds TimerSource::elapsed() const {
+    return std::chrono::nanoseconds(bootNowNs() - d->origin);
 }
 
 bool TimerSource::isCancelled() const {

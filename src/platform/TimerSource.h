@@ -10,8 +10,9 @@ namespace pendra {
 class SerialQueue;
 
 // A strict periodic timer on a serial queue. The grid is laid at creation on
-// CLOCK_BOOTTIME (time asleep counts): firing k is due at creation + k * interval,
-// the first one at once. The source starts suspended; resume() starts it.
+// CLOCK_BOOTTIME (time asleep counts): firing k is due at creation + firstAfter
+// + k * interval, the first one at once unless firstAfter says otherwise. The
+// source starts suspended; resume() starts it.
 //
 // The handler runs only on its queue, never twice at once, and is told how many
 // firings the run stands for: firings missed while the source ran are merged
@@ -26,7 +27,8 @@ class TimerSource {
 public:
     using Handler = std::function<void(std::uint64_t firings)>;
 
-    TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler);
+    TimerSource(SerialQueue& queue, std::chrono::nanoseconds interval, Handler handler,
+                std::chrono::nanoseconds firstAfter = std::chrono::nanoseconds(0));
     ~TimerSource();
     TimerSource(const TimerSource&) = delete;
     TimerSource& operator=(const TimerSource&) = delete;
@@ -37,6 +39,9 @@ public:
     void setWakeEvery(std::uint64_t firings);  // 1 (the default) wakes at every one
     bool isSuspended() const;
     bool isCancelled() const;
+    // Time since the grid's first point on the source's clock, negative before
+    // it: where on the grid "now" is, whatever has been handed over.
+    std::chrono::nanoseconds elapsed() const;
 
 private:
     struct Impl;

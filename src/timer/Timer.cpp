@@ -1,5 +1,7 @@
 #include "timer/Timer.h"
 
+#include <algorithm>
+
 namespace pendra {
 
 Timer::Timer(qint64 hours, qint64 minutes, qint64 seconds, QString ringtone)
@@ -15,14 +17,11 @@ bool Timer::countDown(std::uint64_t firings) {
     // Every firing the tick stands for counts: a late or merged tick, or a
     // machine that slept, does not make the countdown fall behind.
     const qint64 step = firings > 1'000'000'000ULL ? 1'000'000'000LL : qint64(firings);
-    const qint64 timeLeft = secondsToCount() - step;
-    if (timeLeft < 0) {
-        return false;
-    }
+    const qint64 timeLeft = std::max<qint64>(0, secondsToCount() - step);
     hoursLeft = timeLeft / 3600;
     minutesLeft = timeLeft / 60 - hoursLeft * 60;
     secondsLeft = timeLeft - hoursLeft * 3600 - minutesLeft * 60;
-    return true;
+    return timeLeft > 0;
 }
 
 QString Timer::description() const {

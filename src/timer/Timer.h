@@ -23,8 +23,8 @@ struct Timer {
     Timer(qint64 hours, qint64 minutes, qint64 seconds, QString ringtone);
 
     qint64 secondsToCount() const { return hoursLeft * 3600 + minutesLeft * 60 + secondsLeft; }
-    // Counts `firings` seconds off. Returns false, changing nothing, once
-    // less than nothing would be left: the countdown has run out.
+    // Counts `firings` seconds off, never below zero. Returns false once
+    // nothing is left: the countdown has run out.
     bool countDown(std::uint64_t firings);
 
     QString description() const;

@@ -12,6 +12,7 @@
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/SerialQueue.h"
@@ -81,6 +82,9 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     ringtonesPopUpButton_->setObjectName(QStringLiteral("timerRingtone"));
     ringtonesPopUpButton_->setAccessibleName(QStringLiteral("Ringtone"));
     ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
+    preview_ = new TonePreview(
+        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentText(); }, this);
+    preview_->setObjectName(QStringLiteral("timerRingtonePreview"));
 
     startPauseResumeBtn_ = new QPushButton(QStringLiteral("Start"), this);
     startPauseResumeBtn_->setObjectName(QStringLiteral("timerStart"));
@@ -88,6 +92,14 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancelBtn_->setObjectName(QStringLiteral("timerCancel"));
     cancelBtn_->setGeometry(frame(230, 50, 95, 32));
+    doneLabel_ = new QLabel(QStringLiteral("Timer done"), this);
+    doneLabel_->setObjectName(QStringLiteral("timerDone"));
+    doneLabel_->setGeometry(frame(90, 150, 292, 65));
+    doneLabel_->setAlignment(Qt::AlignCenter);
+    QFont doneFont = doneLabel_->font();
+    doneFont.setPixelSize(34);
+    doneLabel_->setFont(doneFont);
+    doneLabel_->hide();
     connect(startPauseResumeBtn_, &QPushButton::clicked, this,
             [this] { startPauseResumeBtnPressed(); });
     connect(cancelBtn_, &QPushButton::clicked, this, [this] { cancelBtnPressed(); });
@@ -98,7 +110,8 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     setTabOrder(minuteStepper_, secondTextField_);
     setTabOrder(secondTextField_, secondStepper_);
     setTabOrder(secondStepper_, ringtonesPopUpButton_);
-    setTabOrder(ringtonesPopUpButton_, startPauseResumeBtn_);
+    setTabOrder(ringtonesPopUpButton_, preview_);
+    setTabOrder(preview_, startPauseResumeBtn_);
     setTabOrder(startPauseResumeBtn_, cancelBtn_);
 
     // Return starts, pauses and resumes from anywhere in the panel.
@@ -168,6 +181,9 @@ void TimerViewController::viewDidLoad() {
     const int width = std::max(hint.width(), 70);
     ringtonesPopUpButton_->setGeometry(kPanelWidth / 2 - width / 2, frame(0, 100, 0, 26).y(), width,
                                        26);
+    // Beside the centred pop-up, so that the pop-up stays where it was.
+    preview_->setGeometry(ringtonesPopUpButton_->geometry().right() + 5, ringtonesPopUpButton_->y(),
+                          26, 26);
     connect(ringtonesPopUpButton_, &QComboBox::activated, this, [this] { ringtoneSelected(); });
     makeEditable();
 }
@@ -211,6 +227,7 @@ void TimerViewController::ringtoneSelected() {
         return;
     }
     ringtone_ = ringtonesPopUpButton_->currentText();
+    preview_->toneChanged();
     printLine(ringtone_);
     UserDefaults::standard().setString(kRingtoneKey, ringtone_);
 }
@@ -269,6 +286,7 @@ void TimerViewController::makeEditable() {
           static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
         w->setEnabled(true);
     }
+    preview_->toneChanged();
 }
 
 void TimerViewController::makeStatic() {
@@ -288,11 +306,12 @@ void TimerViewController::makeStatic() {
           static_cast<QWidget*>(secondStepper_), static_cast<QWidget*>(ringtonesPopUpButton_)}) {
         w->setEnabled(false);
     }
+    preview_->setEnabled(false);
 }
 
 // --- Engine ----------------------------------------------------------------------
 
-void TimerViewController::createTimer() {
+void TimerViewController::createTimer(std::chrono::nanoseconds firstAfter) {
     const quint64 countdown = countdown_.load();
     actualTimer_.reset();
     if (manualTicks_) {
@@ -303,7 +322,7 @@ void TimerViewController::createTimer() {
     }
     actualTimer_ = std::make_unique<TimerSource>(
         *queue_, std::chrono::seconds(1),
-        [this, countdown](std::uint64_t firings) { tick(firings, countdown); });
+        [this, countdown](std::uint64_t firings) { tick(firings, countdown); }, firstAfter);
 }
 
 void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
@@ -316,16 +335,14 @@ void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
             finished_) {
             return;
         }
-        if (timer_.countDown(firings)) {
-            timeLeft_ = timer_.secondsToCount();
-        } else {
-            timeLeft_ = -1;
-            finished_ = true;
-            done = true;
-        }
+        // Each firing ends a second, so the fields show what is left rounded
+        // up and read 00:00:00 only when the time is up.
+        done = !timer_.countDown(firings);
+        timeLeft_ = timer_.secondsToCount();
+        finished_ = done;
     }
+    updateTextFields();
     if (!done) {
-        updateTextFields();
         return;
     }
     // The source belongs to the main thread; stop it there, unless a new
@@ -381,8 +398,10 @@ Timer TimerViewController::turnOnTimer(const Timer& t) {
         finished_ = false;
         timer_ = next;
         timeLeft_ = next.secondsToCount();
+        sourceCount_ = timeLeft_;
     }
-    createTimer();
+    // The first firing ends the first second; a span of nothing ends at once.
+    createTimer(timeLeft() > 0 ? std::chrono::seconds(1) : std::chrono::seconds(0));
     if (actualTimer_) {
         actualTimer_->resume();
     }
@@ -413,23 +432,48 @@ Timer TimerViewController::pauseTimer(const Timer& t) {
     next.currentState = Timer::state::paused;
     {
         std::lock_guard lock(mutex_);
+        if (actualTimer_ && !manualTicks_) {
+            // Read the grid, not the ticks: a firing that came due just before
+            // the pause but has not run yet still counts, and the part of the
+            // second under way is kept for the resume.
+            const std::chrono::nanoseconds elapsed = actualTimer_->elapsed();
+            const std::chrono::nanoseconds second = std::chrono::seconds(1);
+            const qint64 passed = elapsed.count() < 0 ? 0 : qint64(elapsed / second) + 1;
+            const qint64 left = sourceCount_ - passed;
+            if (left <= 0 || finished_) {
+                return timer_;  // the end is due: the tick delivers it
+            }
+            if (left < timer_.secondsToCount()) {
+                timer_.countDown(std::uint64_t(timer_.secondsToCount() - left));
+                timeLeft_ = left;
+            }
+            pausedPhase_ = elapsed.count() < 0 ? -elapsed : second - elapsed % second;
+        }
         timer_.currentState = Timer::state::paused;
         next = timer_;
     }
     if (actualTimer_) {
         actualTimer_->suspend();
     }
+    updateTextFields();
     startPauseResumeBtn_->setText(QStringLiteral("Resume"));
     return next;
 }
 
 Timer TimerViewController::resumeTimer(const Timer& t) {
     Timer next = t;
+    std::chrono::nanoseconds firstAfter{0};
     {
         std::lock_guard lock(mutex_);
         timer_.currentState = Timer::state::on;
         next = timer_;
+        // A fresh source, laid so that the second under way at the pause
+        // goes on where it stopped; ticks of the old one are stale.
+        ++countdown_;
+        sourceCount_ = timer_.secondsToCount();
+        firstAfter = pausedPhase_;
     }
+    createTimer(firstAfter);
     if (actualTimer_) {
         actualTimer_->resume();
     }
@@ -439,6 +483,14 @@ Timer TimerViewController::resumeTimer(const Timer& t) {
 }
 
 void TimerViewController::startPauseResumeBtnPressed() {
+    if (!doneLabel_->isHidden() && alert_) {
+        // Repeat, as on the alert, which goes from the screen.
+        const UserNotificationPtr n = alert_;
+        notificationCenter.removeDeliveredNotification(n);
+        n->activationType = ActivationType::ActionButtonClicked;
+        notificationDidActivate(notificationCenter, n);
+        return;
+    }
     const Timer current = timer();
     switch (current.currentState) {
         case Timer::state::on:
@@ -459,6 +511,10 @@ void TimerViewController::cancelBtnPressed() {
     if (timer().currentState == Timer::state::off) {
         return;
     }
+    // A ringing "Timer done" goes with its countdown: the panel's own control
+    // must be able to stop the sound.
+    withdrawAlert();
+    showDone(false);
     turnOffTimer(timer());
     makeEditable();
     printLine(timer().description());
@@ -495,17 +551,49 @@ void TimerViewController::silence() {
     ringing_ = false;
 }
 
+void TimerViewController::withdrawAlert() {
+    silence();
+    if (alert_) {
+        notificationCenter.removeDeliveredNotification(alert_);
+        alert_.reset();
+    }
+}
+
+void TimerViewController::showDone(bool done) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             hourLabel_, minuteLabel_, secondLabel_, hourTextField_, minuteTextField_,
+             secondTextField_, hourStepper_, minuteStepper_, secondStepper_}) {
+        w->setVisible(!done);
+    }
+    doneLabel_->setVisible(done);
+    cancelBtn_->setText(done ? QStringLiteral("Dismiss") : QStringLiteral("Cancel"));
+    if (done) {
+        startPauseResumeBtn_->setText(QStringLiteral("Repeat"));
+    }
+}
+
+void TimerViewController::forgetAlert(const UserNotificationPtr& n) {
+    if (alert_ && alert_->userInfo.value(kCountdownKey) == n->userInfo.value(kCountdownKey)) {
+        alert_.reset();
+    }
+}
+
 void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
                                                  const UserNotificationPtr& n) {
     alert_ = n;
+    preview_->stop();
     ringer_->ring(ringtone_);
     ringing_ = ringtone_ != QLatin1String("None");
+    if (isCurrentAlert(n)) {
+        showDone(true);
+    }
 }
 
 void TimerViewController::notificationDidActivate(UserNotificationCenter& center,
                                                   const UserNotificationPtr& n) {
     // Whatever was chosen since the sound began, an answer silences it.
     silence();
+    forgetAlert(n);
     if (n->activationType != ActivationType::ActionButtonClicked) {
         return;
     }
@@ -515,6 +603,7 @@ void TimerViewController::notificationDidActivate(UserNotificationCenter& center
         center.removeDeliveredNotification(n);
         return;
     }
+    showDone(false);
     turnOffTimer(timer());
     turnOnTimer(timer());
 }
@@ -524,9 +613,11 @@ void TimerViewController::notificationDidDismissAlert(UserNotificationCenter& ce
     center.removeDeliveredNotification(n);
     const bool current = isCurrentAlert(n);
     silence();
+    forgetAlert(n);
     if (!current) {
         return;
     }
+    showDone(false);
     turnOffTimer(timer());
     makeEditable();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -19,6 +20,7 @@ namespace pendra {
 class Ringer;
 class SerialQueue;
 class Stepper;
+class TonePreview;
 class TimerSource;
 class UserNotificationCenter;
 
@@ -81,15 +83,23 @@ public:
     QComboBox* ringtonesPopUpButton() const { return ringtonesPopUpButton_; }
     QPushButton* startPauseResumeBtn() const { return startPauseResumeBtn_; }
     QPushButton* cancelBtn() const { return cancelBtn_; }
+    QLabel* doneLabel() const { return doneLabel_; }
+    TonePreview* ringtonePreview() const { return preview_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void createTimer();
+    // A source whose first firing comes `firstAfter` from now.
+    void createTimer(std::chrono::nanoseconds firstAfter);
     void updateTextFields();
     void silence();
     void prepareIfEndingSoon(const Timer& t);
+    void withdrawAlert();
+    // While "Timer done" is unanswered the panel says so and its two buttons
+    // are the alert's Repeat and Dismiss.
+    void showDone(bool done);
+    void forgetAlert(const UserNotificationPtr& n);
     bool isCurrentAlert(const UserNotificationPtr& n) const;
 
     UserNotificationCenter& notificationCenter;
@@ -107,6 +117,10 @@ private:
     // Which countdown the record, the running source and an alert belong to.
     std::atomic<quint64> countdown_{0};
     bool finished_ = false;
+    // What was left when the running source was laid, and, while paused, how
+    // far off that source's next firing was: a resume picks up mid-second.
+    qint64 sourceCount_ = 0;
+    std::chrono::nanoseconds pausedPhase_{0};
     bool ringing_ = false;
     UserNotificationPtr alert_;  // the "Timer done" on screen, if any
     std::atomic<bool> redrawPending_{false};
@@ -127,6 +141,8 @@ private:
     QComboBox* ringtonesPopUpButton_;
     QPushButton* startPauseResumeBtn_;
     QPushButton* cancelBtn_;
+    QLabel* doneLabel_;
+    TonePreview* preview_;
 };
 
 }  // namespace pendra

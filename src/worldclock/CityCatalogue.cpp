@@ -40,6 +40,13 @@ QString cityName(const QString& entry) {
     return entry.section(QLatin1Char('/'), 0, 0);
 }
 
+QString cityEntryTitle(const QString& entry) {
+    const qsizetype slash = entry.indexOf(QLatin1Char('/'));
+    return slash < 0
+               ? entry
+               : entry.left(slash) + QStringLiteral(" (") + entry.mid(slash + 1) + QLatin1Char(')');
+}
+
 CityLookup lookupCity(const QString& city, const QStringList& identifiers) {
     QString spelled = city;
     spelled.replace(QLatin1Char(' '), QLatin1Char('_'));

@@ -23,6 +23,8 @@ QStringList cityCatalogue(const QStringList& identifiers);
 
 // The name a city entry stores: the text before its first "/".
 QString cityName(const QString& entry);
+// How the picker shows an entry: London/Europe -> London (Europe).
+QString cityEntryTitle(const QString& entry);
 
 // The identifier whose second piece is the city's name spelled with "_" for
 // spaces; the first such identifier wins.

@@ -4,13 +4,16 @@
 #include <QCompleter>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 
+#include "common/Ask.h"
 #include "common/Geometry.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
@@ -29,6 +32,9 @@ constexpr int kAddWidth = 87;
 constexpr int kComboWidth = 153;
 constexpr int kClearWidth = 75;
 constexpr int kRefreshWidth = 80;
+// Between the add button, the combo box and the clear button, which the
+// design puts edge to edge: buttons must not touch.
+constexpr int kButtonGap = 6;
 constexpr int kTableHeight = kButtonRowY - 5;
 
 QRect frame(int x, int y, int width, int height, int parentHeight = kPanelHeight) {
@@ -48,16 +54,36 @@ QLabel* cellLabel(QWidget* container) {
     return label;
 }
 
+// The row's texts differ in size; they stand on one line.
+constexpr int kBaseline = 29;
+void putBaselineAt(QLabel* label, int baseline) {
+    label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignTop);
+    const int top = baseline - label->y() - QFontMetrics(label->font()).ascent();
+    label->setContentsMargins(0, std::max(0, top), 0, 0);
+}
+
+// A thin cross in the text's colour: the rows' delete button, which the
+// style's own close icons draw too small or boxed.
+QIcon crossIcon(const QColor& color) {
+    QPixmap pixmap(QSize(24, 24) * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(7, 7), QPointF(17, 17));
+    painter.drawLine(QPointF(17, 7), QPointF(7, 17));
+    return QIcon(pixmap);
+}
+
 // Long names (Dumont d'Urville, Port of Spain) shrink before they are cut
 // short; only past the smallest size is the end elided, with the whole name
 // in the tooltip.
-void setFittedText(QLabel* label, const QString& text) {
-    constexpr int kLargest = 20;
-    constexpr int kSmallest = 14;
+void setFittedText(QLabel* label, const QString& text, int largest = 20, int smallest = 14) {
     QFont font = label->font();
     const int width = label->width();
-    int size = kLargest;
-    for (; size > kSmallest; --size) {
+    int size = largest;
+    for (; size > smallest; --size) {
         font.setPixelSize(size);
         if (QFontMetrics(font).horizontalAdvance(text) <= width) {
             break;
@@ -80,7 +106,8 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
       addBtn_(new QPushButton(QStringLiteral("Add"), this)),
       clearBtn_(new QPushButton(QStringLiteral("Clear"), this)),
       refreshBtn_(new QPushButton(QStringLiteral("Refresh"), this)),
-      minuteTimer_(new QTimer(this)) {
+      minuteTimer_(new QTimer(this)),
+      emptyLabel_(new QLabel(QStringLiteral("No cities"), this)) {
     newCityComboBox_->setObjectName(QStringLiteral("worldClockCombo"));
     tableView_->setObjectName(QStringLiteral("worldClockTable"));
     addBtn_->setObjectName(QStringLiteral("worldClockAdd"));
@@ -129,10 +156,28 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
     tableView_->verticalHeader()->setMinimumSectionSize(kRowHeight);
     tableView_->verticalHeader()->setDefaultSectionSize(kRowHeight);
     tableView_->verticalHeader()->hide();
+    // Rows are chosen by the panel (a city added twice), never by the keyboard:
+    // without focus the table shows no box around its first cell.
+    tableView_->setFocusPolicy(Qt::NoFocus);
+    emptyLabel_->setObjectName(QStringLiteral("worldClockEmpty"));
+    emptyLabel_->setAlignment(Qt::AlignCenter);
+    emptyLabel_->setForegroundRole(QPalette::PlaceholderText);
+    emptyLabel_->setGeometry(tableView_->geometry());
     layoutButtons();
 
     connect(addBtn_, &QPushButton::clicked, this, &WorldClockViewController::addBtnPressed);
-    connect(clearBtn_, &QPushButton::clicked, this, &WorldClockViewController::clearBtnPressed);
+    connect(clearBtn_, &QPushButton::clicked, this, [this] {
+        // Everything goes at once: ask first, and write nothing until answered.
+        const auto count = cities_.size();
+        if (count == 0) {
+            clearBtnPressed();
+            return;
+        }
+        askBefore(this, QStringLiteral("worldClockClearAlert"),
+                  count == 1 ? QStringLiteral("Remove 1 city?")
+                             : QStringLiteral("Remove all %1 cities?").arg(count),
+                  QStringLiteral("Remove"), [this] { clearBtnPressed(); });
+    });
     connect(refreshBtn_, &QPushButton::clicked, this, &WorldClockViewController::refreshBtnPressed);
 
     minuteTimer_->setObjectName(QStringLiteral("worldClockMinuteTimer"));
@@ -155,7 +200,9 @@ void WorldClockViewController::viewDidLoad() {
     // An entry is taken only when it is a whole catalogue entry: typing must
     // neither add free text to the list nor complete it into the line.
     newCityComboBox_->clear();
-    newCityComboBox_->addItems(cityCountryIDs_);
+    for (const QString& entry : cityCountryIDs_) {
+        newCityComboBox_->addItem(cityEntryTitle(entry), entry);
+    }
     newCityComboBox_->setCurrentIndex(-1);
     const int columns = tableView_->columnCount();
     for (int c = 0; c < columns; ++c) {
@@ -211,9 +258,13 @@ void WorldClockViewController::addCity() {
         return;
     }
     const QString text = newCityComboBox_->currentText();
+    // The picker's titles stand for their entries; an entry typed as stored
+    // (Tokyo/Asia) is taken as well.
+    const int item = newCityComboBox_->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const QString entry = item >= 0 ? newCityComboBox_->itemData(item).toString() : text;
     int selectRow = -1;
-    if (cityCountryIDs_.contains(text)) {
-        const QString city = cityName(text);
+    if (cityCountryIDs_.contains(entry)) {
+        const QString city = cityName(entry);
         selectRow = int(cities_.indexOf(city));
         if (selectRow >= 0) {
             printLine(city);
@@ -264,12 +315,12 @@ void WorldClockViewController::storeCities() {
 
 void WorldClockViewController::layoutButtons() {
     const QRect add = addBtn_->geometry();
-    int clearX = add.x() + add.width();
+    int clearX = add.x() + add.width() + kButtonGap;
     if (isAddingNewCity_) {
         QRect combo = newCityComboBox_->geometry();
         combo.moveLeft(clearX);
         newCityComboBox_->setGeometry(combo);
-        clearX = combo.x() + combo.width();
+        clearX = combo.x() + combo.width() + kButtonGap;
     }
     clearBtn_->setGeometry(clearX, add.y(), kClearWidth, add.height());
 }
@@ -306,6 +357,8 @@ void WorldClockViewController::reloadData() {
         }
     }
     updateTimes();
+    emptyLabel_->setVisible(count == 0);
+    emptyLabel_->raise();
     if (selectedRow >= 0 && selectedRow < count) {
         tableView_->selectRow(selectedRow);
     }
@@ -316,23 +369,29 @@ QWidget* WorldClockViewController::cellFor(int column, int row, Row& built) {
     QLabel* label = cellLabel(container);
     switch (column) {
         case 0: {
-            label->setGeometry(frame(0, 7, 150, 26, kRowHeight));
+            // All three texts span the row so that their baselines can line up.
+            label->setGeometry(frame(0, 0, 150, kRowHeight, kRowHeight));
             label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
             setFittedText(label, cities_[row]);
+            putBaselineAt(label, kBaseline);
             label->setObjectName(QStringLiteral("worldClockCity-%1").arg(row));
             break;
         }
-        case 1:
+        case 1: {
+            // The offset is the lesser figure beside the time: smaller, dimmer.
+            QFont font = label->font();
+            font.setPixelSize(20);
+            label->setFont(font);
+            label->setForegroundRole(QPalette::PlaceholderText);
             label->setAlignment(Qt::AlignCenter);
             label->setObjectName(QStringLiteral("worldClockOffset-%1").arg(row));
+            putBaselineAt(label, kBaseline);
             built.offset = label;
             break;
+        }
         case 2: {
-            QFont font = label->font();
-            font.setPixelSize(25);
-            label->setFont(font);
             // Ends short of the delete button so that the minutes stay readable.
-            label->setGeometry(frame(-15, -3, 123, 40, kRowHeight));
+            label->setGeometry(frame(-15, 0, 123, kRowHeight, kRowHeight));
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setObjectName(QStringLiteral("worldClockTime-%1").arg(row));
             built.time = label;
@@ -340,10 +399,11 @@ QWidget* WorldClockViewController::cellFor(int column, int row, Row& built) {
             deleteBtn->setObjectName(QStringLiteral("worldClockDelete-%1").arg(row));
             deleteBtn->setGeometry(frame(110, 5, 20, 20, kRowHeight));
             deleteBtn->setProperty("tag", row);
-            deleteBtn->setText(QStringLiteral("x"));
+            deleteBtn->setIcon(crossIcon(palette().color(QPalette::ButtonText)));
+            deleteBtn->setIconSize(QSize(16, 16));
+            deleteBtn->setAutoRaise(true);
             deleteBtn->setAccessibleName(QStringLiteral("Delete ") + cities_[row]);
             deleteBtn->setToolTip(deleteBtn->accessibleName());
-            deleteBtn->adjustSize();
             connect(deleteBtn, &QToolButton::clicked, this,
                     [this, deleteBtn] { deleteBtnPressed(deleteBtn); });
             printLine(QString::number(row));
@@ -367,7 +427,9 @@ void WorldClockViewController::updateTimes() {
             row.offset->setText(offsetText(*row.zone, now));
         }
         if (row.time) {
-            row.time->setText(localTimeText(*row.zone, now, do24HourTime_));
+            // The time is what the row is for: as large as its column holds.
+            setFittedText(row.time, localTimeText(*row.zone, now, do24HourTime_), 30, 20);
+            putBaselineAt(row.time, kBaseline);
         }
     }
 }

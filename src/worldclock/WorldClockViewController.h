@@ -80,6 +80,7 @@ private:
     QPushButton* refreshBtn_;
     QTimer* minuteTimer_;
     std::vector<Row> rows_;
+    QLabel* emptyLabel_;
 };
 
 }  // namespace pendra

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 #include "alarms/AlarmRules.h"
 #include "alarms/AlarmViewController.h"
 #include "common/Stepper.h"
+#include "common/TonePreview.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -199,6 +201,8 @@ TEST_F(AlarmPanel, LoadsTheFileShowsStaticRowsAndSchedulesEveryEnabledAlarm) {
     EXPECT_EQ(control<QLabel>("alarmLabel-0")->textFormat(), Qt::PlainText);
     EXPECT_EQ(text("alarmRingtone-2"), "None");
     EXPECT_EQ(text("alarmSnooze-2"), "Snooze: 9 mins");
+    EXPECT_EQ(control<QLabel>("alarmDays-0")->toolTip(), "Weekdays");
+    EXPECT_EQ(panel->findChild<QLabel*>("alarmDays-2"), nullptr) << "a one-off shows no days";
     EXPECT_TRUE(control<QCheckBox>("alarmEnabled-0")->isChecked());
     EXPECT_FALSE(control<QCheckBox>("alarmEnabled-1")->isChecked());
     for (int r = 0; r < 3; ++r) {
@@ -216,10 +220,8 @@ TEST_F(AlarmPanel, LoadsTheFileShowsStaticRowsAndSchedulesEveryEnabledAlarm) {
     };
     EXPECT_EQ(p, expected);
     const auto n = pendingNotification("alarm-0-1");
-    EXPECT_EQ(n->title, "Pendra");
     EXPECT_EQ(n->subtitle, "<b>Work</b>");
     EXPECT_EQ(n->actionButtonTitle, "Snooze");
-    EXPECT_EQ(n->otherButtonTitle, "Dismiss");
     EXPECT_EQ(n->deliveryRepeatIntervalDays, 7);
     EXPECT_EQ(pendingNotification("alarm-2-0")->deliveryRepeatIntervalDays, 0);
     // A disabled alarm's notifications exist but carry no date.
@@ -484,29 +486,75 @@ TEST_F(AlarmPanel, RepeatingSnoozeRestoresItsWeeklyTimeAndSurvivesMidnightAndReo
     EXPECT_EQ(pending().at("alarm-1-2"), QDateTime(QDate(2026, 12, 15), QTime(23, 55)));
 }
 
-TEST_F(AlarmPanel, DeleteAndClearLeaveNothingToRingAndSpareTheTimer) {
+TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnItsOwn) {
+    plant({alarmJson(6, 59, "loud", {}, true, "Radar"), alarmJson(7, 0, "quiet"),
+           alarmJson(7, 0, "last")});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59)));
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(text(QString("alarmRinging-%1").arg(r)), "Ringing");
+    }
+    // Deleting a silent alarm that rang last leaves the loud one sounding;
+    // deleting the loud one stops its sound though a silent one rang later.
+    click("alarmEdit-1");
+    click(panel->deleteBtn());
+    EXPECT_EQ(panel->soundingTone(), "Radar");
+    EXPECT_TRUE(presenter->withdrawn.contains("alarm-1-0"));
+    EXPECT_FALSE(presenter->withdrawn.contains("alarm-0-0"));
+    click("alarmEdit-0");
+    click(panel->deleteBtn());
+    EXPECT_EQ(panel->soundingTone(), "");
+    EXPECT_TRUE(presenter->withdrawn.contains("alarm-0-0"));
+    ASSERT_TRUE(panel->isRinging(0)) << "the last one still rings";
+    const UserNotificationPtr alert = lastPresented();
+
+    // Snooze in the row is the alert's Snooze, once: the alert goes, and a
+    // late click on it changes nothing.
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 1)));
+    click("alarmSnoozeNow-0");
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_EQ(presenter->withdrawn.last(), alert->identifier);
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 2)));
+    presenter->activate(alert, ActivationType::ActionButtonClicked);
+    settle();
+    EXPECT_EQ(pending().at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 10)));
+    // Rung again, the row shows the ring, not the minutes left.
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 10)));
+    EXPECT_EQ(panel->findChild<QLabel*>("alarmSnooze-0"), nullptr);
+    EXPECT_EQ(panel->findChild<QPushButton*>("alarmStop-0"), nullptr);
+    click("alarmDismiss-0");
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_FALSE(panel->alarms()[0].enabled);
+    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
+    click("alarmEnabled-0");
+    presenter->dismiss(lastPresented());
+    settle();
+    EXPECT_TRUE(panel->alarms()[0].enabled) << "the alert was answered in the row";
+    EXPECT_EQ(text("alarmSnooze-0"), "Snooze: 9 mins");
+}
+
+TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
     plant({alarmJson(6, 30, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c")});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(6, 30)));
     ASSERT_TRUE(panel->isRinging());
-    // Deleting the ringing alarm silences it and takes its alert away.
-    click("alarmEdit-0");
-    click(panel->deleteBtn());
-    EXPECT_FALSE(panel->isRinging());
-    EXPECT_TRUE(presenter->withdrawn.contains("alarm-0-0"));
-    ASSERT_EQ(panel->numberOfRows(), 2);
-    std::map<QString, QDateTime> expected{
-        {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))},
-        {"alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(8, 0))},
-    };
-    EXPECT_EQ(pending(), expected);
-    EXPECT_EQ(pendingNotification("alarm-0-0")->subtitle, "b");
-    EXPECT_EQ(file().size(), 2);
-
     auto timer = withId("timer-1");
     center->deliverNotification(timer);
-    click(panel->clearBtn());
+    // Clear asks first, naming what goes, and touches nothing until answered.
+    for (const char* answer : {"alarmClearAlertCancel", "alarmClearAlertConfirm"}) {
+        click(panel->clearBtn());
+        auto* ask = panel->findChild<QMessageBox*>("alarmClearAlert");
+        ASSERT_NE(ask, nullptr);
+        EXPECT_EQ(ask->text(), "Delete all 3 alarms?");
+        EXPECT_EQ(file().size(), 3);
+        EXPECT_TRUE(panel->isRinging());
+        click(ask->findChild<QPushButton*>(answer));
+    }
+    EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->numberOfRows(), 0);
+    EXPECT_EQ(text("alarmEmpty"), "No alarms");
+    EXPECT_TRUE(control<QLabel>("alarmEmpty")->isVisibleTo(panel.get()));
     EXPECT_TRUE(pending().empty());
     EXPECT_EQ(file().size(), 0);
     ASSERT_EQ(center->deliveredNotifications().size(), 1);
@@ -545,6 +593,8 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
     ASSERT_TRUE(panel->isRinging());
     click("alarmEdit-0");
+    click(panel->ringtonePreview());
+    EXPECT_TRUE(panel->ringtonePreview()->isPlaying()) << "the editor previews its tone";
     typeInto(panel->alarmLabelTextField(), "unsaved");
     presenter->dismiss(lastPresented());
     settle();
@@ -552,6 +602,7 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     EXPECT_EQ(panel->currentlyBeingEdited(), 0);
     EXPECT_EQ(panel->alarmLabelTextField()->text(), "unsaved");
     click(panel->doneBtn());
+    EXPECT_FALSE(panel->ringtonePreview()->isPlaying()) << "the preview ends with its editor";
     EXPECT_EQ(panel->alarms()[0].label, "unsaved");
     EXPECT_TRUE(panel->alarms()[0].enabled);
 }
@@ -710,6 +761,9 @@ TEST_F(AlarmPanel, PendingNotificationsMatchTheAlarmsAfterEveryActionOfALongRand
         } else if (choice < 98) {
             log << "clear";
             click(panel->clearBtn());
+            if (auto* ask = panel->findChild<QMessageBox*>("alarmClearAlert")) {
+                click(ask->findChild<QPushButton*>("alarmClearAlertConfirm"));
+            }
             snoozes.clear();
             openNewRow = -1;
         } else {

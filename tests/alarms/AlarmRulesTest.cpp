@@ -140,15 +140,19 @@ TEST(AlarmOrdering, InsertsAfterEqualTimesAndSortsStably) {
     EXPECT_TRUE(reorderedIndices({}).isEmpty());
 }
 
-TEST(AlarmTexts, TimeSnoozeAndMinutesLeft) {
+TEST(AlarmTexts, TimeDaysSnoozeAndMinutesLeft) {
     EXPECT_EQ(alarmTimeText(0, 5, true), "00:05");
     EXPECT_EQ(alarmTimeText(23, 59, true), "23:59");
-    EXPECT_EQ(alarmTimeText(7, 5, true), "07:05");
     EXPECT_EQ(alarmTimeText(0, 5, false), "12:05am");
     EXPECT_EQ(alarmTimeText(12, 0, false), "12:00pm");
     EXPECT_EQ(alarmTimeText(13, 7, false), "1:07pm");
     EXPECT_EQ(alarmTimeText(11, 59, false), "11:59am");
-    EXPECT_EQ(alarmTimeText(19, 30, false), "7:30pm");
+    const bool F = false, T = true;
+    EXPECT_EQ(repeatDaysText({F, T, F, T, F, T, F}), "Mon Wed Fri");
+    EXPECT_EQ(repeatDaysText({F, T, T, T, T, T, F}), "Weekdays");
+    EXPECT_EQ(repeatDaysText({T, F, F, F, F, F, T}), "Weekends");
+    EXPECT_EQ(repeatDaysText({T, T, T, T, T, T, T}), "Every day");
+    EXPECT_EQ(repeatDaysText({}), "") << "a one-off says nothing";
     EXPECT_EQ(snoozeText(9), "Snooze: 9 mins");
     EXPECT_EQ(snoozeText(1), "Snooze: 1 mins");
     const QDateTime now = local(2026, 12, 7, 7, 0, 40);

@@ -139,6 +139,14 @@ TEST(TimerSourceTest, StartsSuspendedAndFiresAtOnceOnResume) {
     ASSERT_TRUE(waitFor([&] { return rec.count() == 1; }));
     EXPECT_EQ(rec.total(), 1u);
     EXPECT_FALSE(rec.offQueue);
+    EXPECT_GE(source.elapsed().count(), 0);
+    // A grid laid later fires later.
+    TimerSource later(queue, 1h, rec.handler(), 1h);
+    later.resume();
+    EXPECT_LT(later.elapsed(), -59min);
+    std::this_thread::sleep_for(30ms);
+    queue.sync([] {});
+    EXPECT_EQ(rec.count(), 1u);
 }
 
 TEST(TimerSourceTest, CountsEveryFiringOfTheGrid) {

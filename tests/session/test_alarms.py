@@ -160,6 +160,7 @@ class Editing(AlarmSession):
         app.click("alarmEnabled-0")
         wait_until(lambda: self.stored()[0]["enabled"] is False, 10, what="the toggle written")
         app.click("alarmClear")
+        app.click("alarmClearAlertConfirm")
         wait_until(lambda: self.stored() == [], 10, what="the cleared file")
 
 

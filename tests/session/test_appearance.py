@@ -17,7 +17,7 @@ class TabsCheck:
         combo = self.app.wait_widget("worldClockCombo")
         self.session.click(*combo.center)
         self.session.key("ctrl+a")
-        self.session.type("Port of Spain/America")
+        self.session.type("Port of Spain (America)")
         self.session.key("Escape")
         self.session.key("Return")
         self.app.wait_widget("worldClockCity-0", text="Port of Spain")

@@ -75,6 +75,14 @@ class TopPanel(ShellSession):
         self.app.wait_widget(text="Are you sure you want to quit?")
         self.app.wait_widget("quitAlertSuppression", text="Don't show this again")
         self.session.screenshot("warning")
+        # The popover is no task of its own, and the question has nothing to
+        # maximise (as the window manager sees both).
+        props = [subprocess.run(["xprop", "-id", str(w), "_NET_WM_STATE", "_NET_WM_ALLOWED_ACTIONS"],
+                                env=self.session.env, capture_output=True, text=True).stdout
+                 for w in self.session.visible_windows("^Pendra$")]
+        self.assertEqual(len(props), 2, props)
+        self.assertTrue(any("_NET_WM_STATE_SKIP_TASKBAR" in p for p in props), props)
+        self.assertFalse(any("MAXIMIZE" in p for p in props), props)
         self.assertTrue(self.app.has_line(r"^self\.reply: false$"))
         self.app.click("quitAlertQuit")
         self.assertEqual(self.app.wait(15), 0)

@@ -43,7 +43,7 @@ class WorldClock(unittest.TestCase):
         for name in ("worldClockAdd", "worldClockClear", "worldClockRefresh"):
             self.assertTrue(inside(self.app.wait_widget(name), pop), name)
 
-        self.add("Kolkata/Asia")
+        self.add("Kolkata (Asia)")
         self.app.wait_widget("worldClockCity-0", text="Kolkata")
         self.app.wait_widget("worldClockOffset-0", text="+05:30")
         time_now = self.app.wait_widget("worldClockTime-0").text
@@ -52,7 +52,8 @@ class WorldClock(unittest.TestCase):
                                                self.system_time("Asia/Kolkata", "%H:%M")})
 
         # A long name, a zone behind UTC, and one on the far side of the date line.
-        for entry in ("Port of Spain/America", "St Johns/America", "DumontDUrville/Antarctica"):
+        for entry in ("Port of Spain (America)", "St Johns (America)",
+                      "DumontDUrville (Antarctica)"):
             self.add(entry)
         self.app.wait_widget("worldClockCity-1", text="Port of Spain")
         self.app.wait_widget("worldClockOffset-1", text="-04:00")
@@ -95,6 +96,7 @@ class WorldClock(unittest.TestCase):
         for i, city in enumerate(("Kolkata", "St Johns", "DumontDUrville")):
             self.app.wait_widget("worldClockCity-%d" % i, text=city)
         self.app.click("worldClockClear")
+        self.app.click("worldClockClearAlertConfirm")
         wait_until(lambda: self.app.widget("worldClockCity-0") is None, 10, what="cleared")
 
 

@@ -34,7 +34,7 @@ TEST(CatalogueTest, KeepsTheIdentifiersOrderAndSkipsOtherShapes) {
     EXPECT_EQ(cityCatalogue(ids),
               (QStringList{"London/Europe", "New York/America", "Abidjan/Africa"}));
     EXPECT_EQ(cityName("New York/America"), QString("New York"));
-    EXPECT_EQ(cityName("London/Europe"), QString("London"));
+    EXPECT_EQ(cityEntryTitle("New York/America"), QString("New York (America)"));
 }
 
 TEST(CatalogueTest, SystemIdentifiersHaveNoSyntheticOffsets) {

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -116,20 +117,22 @@ TEST_F(WorldClockPanelTest, TheComboBoxSitsBetweenAddAndClearOnlyWhileAdding) {
     auto* add = child<QPushButton>(panel.get(), "worldClockAdd");
     auto* clear = child<QPushButton>(panel.get(), "worldClockClear");
     QComboBox* box = combo(panel.get());
-    EXPECT_EQ(clear->x(), add->geometry().right() + 1);
+    // In the design's order, six pixels apart rather than touching.
+    EXPECT_EQ(clear->x(), add->geometry().right() + 7);
 
     click(panel.get(), "worldClockAdd");
     EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->x(), add->geometry().right() + 1);
-    EXPECT_EQ(clear->x(), box->geometry().right() + 1);
+    EXPECT_EQ(box->x(), add->geometry().right() + 7);
+    EXPECT_EQ(clear->x(), box->geometry().right() + 7);
     EXPECT_EQ(box->count(), panel->cityCountryIDs().size());
-    EXPECT_EQ(box->itemText(0), panel->cityCountryIDs().first());
+    EXPECT_EQ(box->itemData(0).toString(), panel->cityCountryIDs().first());
+    EXPECT_EQ(box->itemText(box->findData("Tokyo/Asia")), QString("Tokyo (Asia)"));
 
     // Pressing add again confirms what the combo box holds.
     box->lineEdit()->setText("Tokyo/Asia");
     click(panel.get(), "worldClockAdd");
     EXPECT_FALSE(box->isVisible());
-    EXPECT_EQ(clear->x(), add->geometry().right() + 1);
+    EXPECT_EQ(clear->x(), add->geometry().right() + 7);
     EXPECT_EQ(panel->cities(), QStringList{"Tokyo"});
     // The combo box keeps its text for the next time.
     EXPECT_EQ(box->currentText(), QString("Tokyo/Asia"));
@@ -189,12 +192,12 @@ TEST_F(WorldClockPanelTest, CompletionOffersEntriesAsTheUserTypes) {
     ASSERT_NE(completer, nullptr);
     ASSERT_TRUE(test::waitUntil([&] { return completer->popup()->isVisible(); }));
     EXPECT_EQ(completer->completionCount(), 1);
-    EXPECT_EQ(completer->currentCompletion(), QString("Kolkata/Asia"));
+    EXPECT_EQ(completer->currentCompletion(), QString("Kolkata (Asia)"));
     // Typing alone does not fill the line in.
     EXPECT_EQ(edit->text(), QString("Kolk"));
 
     QTest::keyClick(completer->popup(), Qt::Key_Down);
-    EXPECT_EQ(edit->text(), QString("Kolkata/Asia"));
+    EXPECT_EQ(edit->text(), QString("Kolkata (Asia)"));
     test::StdoutCapture out;
     QTest::keyClick(completer->popup(), Qt::Key_Return);
     out.restore();
@@ -215,7 +218,8 @@ TEST_F(WorldClockPanelTest, DeletingRowOneOfThreeKeepsTheOthersWithFreshTags) {
 
     QToolButton* x = cell<QToolButton>(panel.get(), 1, 2);
     ASSERT_NE(x, nullptr);
-    EXPECT_EQ(x->text(), QString("x"));
+    EXPECT_EQ(x->accessibleName(), QString("Delete New York"));
+    EXPECT_FALSE(x->icon().isNull()) << "an icon, not a letter";
     EXPECT_EQ(x->objectName(), QString("worldClockDelete-1"));
     QTest::mouseClick(x, Qt::LeftButton);
 
@@ -235,8 +239,17 @@ TEST_F(WorldClockPanelTest, ClearingPersistsAcrossARestart) {
         auto panel = makePanel();
         EXPECT_EQ(table(panel.get())->rowCount(), 2);
         click(panel.get(), "worldClockAdd");
-        click(panel.get(), "worldClockClear");
+        for (const char* answer : {"worldClockClearAlertCancel", "worldClockClearAlertConfirm"}) {
+            click(panel.get(), "worldClockClear");
+            auto* ask = panel->findChild<QMessageBox*>("worldClockClearAlert");
+            ASSERT_NE(ask, nullptr);
+            EXPECT_EQ(ask->text(), "Remove all 2 cities?");
+            EXPECT_EQ(defaults.stringArrayForKey("cities")->size(), 2) << "nothing written yet";
+            click(ask, answer);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         EXPECT_EQ(table(panel.get())->rowCount(), 0);
+        EXPECT_TRUE(child<QLabel>(panel.get(), "worldClockEmpty")->isVisibleTo(panel.get()));
         EXPECT_TRUE(panel->isAddingNewCity()) << "clearing leaves adding mode alone";
     }
     EXPECT_EQ(defaults.stringArrayForKey("cities"), QStringList{});
