@@ -499,7 +499,9 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
             os.kill(dunst.pid, signal.SIGSTOP)
         try:
             mono_minute = minute - wall_offset()
-            fig.add("alarm_onset_ms.%s" % tag, onset_ms(s, at, minute))
+            v = onset_ms(s, at, minute)
+            log("    alarm onset %s ms" % v)
+            fig.add("alarm_onset_ms.%s" % tag, v)
             if hung:
                 t_alert, alert = watch.first_map(mono_minute, lambda w: watch.pid_of(w) == pid,
                                                  timeout=5, exclude=(p.icon, p.popup))
@@ -530,7 +532,9 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
             p.send("click timerStart")
             m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
             end = float(m.group(1)) + wall_offset() + 5
-            fig.add("timer_onset_ms.%s" % tag, onset_ms(s, at, end))
+            v = onset_ms(s, at, end)
+            log("    timer onset %s ms" % v)
+            fig.add("timer_onset_ms.%s" % tag, v)
         finally:
             if hung:
                 os.kill(dunst.pid, signal.SIGCONT)
