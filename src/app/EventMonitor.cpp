@@ -39,7 +39,7 @@ void EventMonitor::stop() {
 bool EventMonitor::eventFilter(QObject* object, QEvent* event) {
     if (object == watched_ && event->type() == QEvent::WindowDeactivate) {
         // Activation may move to one of our own dialogs (the quit warning).
-        QTimer::singleShot(0, this, [this] {
+        QTimer::singleShot(settleMs_, this, [this] {
             if (!monitor_ || !watched_ || !watched_->isVisible()) {
                 return;
             }

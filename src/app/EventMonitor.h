@@ -27,6 +27,10 @@ public:
     void start();
     void stop();
     bool isStarted() const { return monitor_; }
+    // How long after a deactivation to decide that it was an outside click:
+    // a tray that reports its clicks over D-Bus does so after the
+    // deactivation, and its click on our icon toggles the popover itself.
+    void setSettleDelay(int ms) { settleMs_ = ms; }
     int mask() const { return mask_; }
 
 protected:
@@ -34,6 +38,7 @@ protected:
 
 private:
     bool monitor_ = false;
+    int settleMs_ = 0;
     int mask_;
     std::function<void()> handler_;
     QPointer<QWidget> watched_;
