@@ -16,6 +16,8 @@ PACKAGES=(
   gstreamer1.0-pulseaudio
   # desktop session for the tests of the real binary
   xvfb xauth openbox tint2 dunst dbus dbus-x11 libnotify-bin
+  # a StatusNotifierItem tray on X11
+  xfce4-panel
   pulseaudio pulseaudio-utils sox ffmpeg faketime xdotool x11-utils
   imagemagick fonts-dejavu-core python3
   # the desktop's clock format and colour scheme are read from these

@@ -1,7 +1,9 @@
 """A private desktop session for tests of the real pendra binary.
 
-Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, tint2
-with a system tray, dunst and PulseAudio whose only sink writes to a file.
+Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, a
+system tray (tint2's XEmbed tray, or xfce4-panel's, which hosts
+StatusNotifierItems too), dunst and PulseAudio whose only sink writes to a
+file.
 Everything started is stopped by process group at the end, also when a test
 fails or the interpreter is interrupted.
 """
@@ -272,6 +274,30 @@ class Pendra:
         return self.proc.poll() is None
 
 
+def _icon_bounds(rgb, w, h, x0, y0):
+    """A Widget around the pixels that differ from the strip's commonest
+    colour (its background), or None when there are none."""
+    if len(rgb) < w * h * 3:
+        return None
+    counts = {}
+    for i in range(0, len(rgb), 3 * 97):
+        px = rgb[i:i + 3]
+        counts[px] = counts.get(px, 0) + 1
+    background = max(counts, key=counts.get)
+    diff = [[sum(abs(a - b) for a, b in zip(rgb[(r * w + c) * 3:(r * w + c) * 3 + 3],
+                                             background)) > 60 for c in range(w)]
+            for r in range(h)]
+    # Rows or columns mostly unlike the background are the panel's borders.
+    rows = [r for r in range(h) if 0 < sum(diff[r]) < w // 2]
+    cols = [c for c in range(w) if 0 < sum(diff[r][c] for r in range(h)) < h * 0.9]
+    xs = [c for c in cols if any(diff[r][c] for r in rows)]
+    ys = [r for r in rows if any(diff[r][c] for c in xs)]
+    if not xs or not ys:
+        return None
+    return Widget(x0 + min(xs), y0 + min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1,
+                  "icon", "tray-icon", "")
+
+
 def _parse(line):
     kind_line, rest = line.split(": ", 1)
     parts = rest.split(" ", 6)
@@ -289,13 +315,15 @@ def _parse(line):
 class Session:
     """A private desktop session. Use as a context manager."""
 
+    # tray: True or "tint2" (XEmbed), "xfce" (StatusNotifierItem and XEmbed),
+    # False for none.
     def __init__(self, name="session", panel="top", sound=True, notifications=True, tray=True,
                  width=1280, height=800):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.panel = panel
         self.sound = sound
         self.notifications = notifications
-        self.tray = tray
+        self.tray = "tint2" if tray is True else tray
         self.size = (width, height)
         self.binary = os.environ.get("PENDRA_BIN") or os.path.join(
             os.path.dirname(__file__), "..", "..", "build", "bin", "pendra")
@@ -354,7 +382,7 @@ class Session:
             self._start_x()
             self._start_wm()
             if self.tray:
-                self._start_tray()
+                self.start_tray(self.tray)
             if self.notifications:
                 self.start_dunst()
             if self.sound:
@@ -440,31 +468,93 @@ class Session:
         self._spawn("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self._x11.selection_owner("WM_S0"), 20, what="openbox")
 
-    def _start_tray(self):
+    _PANEL_HEIGHT = 30
+
+    def start_tray(self, kind="tint2"):
+        """Starts a tray host (also after Pendra, as at a login in any order)."""
+        self.tray = kind
+        if kind == "xfce":
+            self._start_xfce_panel()
+            return
         cfg = self.path("tint2rc")
         with open(cfg, "w") as f:
             f.write(
                 "panel_items = TS\n"
                 "panel_position = %s center horizontal\n"
-                "panel_size = 100%% 30\n"
+                "panel_size = 100%% %d\n"
                 "panel_background_id = 0\n"
                 "systray_padding = 4 2 4\n"
                 "systray_icon_size = 22\n"
                 "systray_sort = ascending\n"
-                "taskbar_mode = single_desktop\n" % ("bottom" if self.panel == "bottom" else "top"))
+                "taskbar_mode = single_desktop\n" % (
+                    "bottom" if self.panel == "bottom" else "top", self._PANEL_HEIGHT))
         self._spawn("tint2", ["tint2", "-c", cfg])
         self.wait_tray()
 
+    def _start_xfce_panel(self):
+        # One panel holding only the notification area, whose plugin owns
+        # both org.kde.StatusNotifierWatcher and the XEmbed selection.
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
+                              "xfce-perchannel-xml")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
+            f.write(
+                '<?xml version="1.0" encoding="UTF-8"?>\n'
+                '<channel name="xfce4-panel" version="1.0">\n'
+                ' <property name="configver" type="int" value="2"/>\n'
+                ' <property name="panels" type="array">\n'
+                '  <value type="int" value="1"/>\n'
+                '  <property name="panel-1" type="empty">\n'
+                '   <property name="position" type="string" value="p=%d;x=0;y=0"/>\n'
+                '   <property name="length" type="uint" value="100"/>\n'
+                '   <property name="position-locked" type="bool" value="true"/>\n'
+                '   <property name="size" type="uint" value="%d"/>\n'
+                '   <property name="plugin-ids" type="array"><value type="int" value="1"/>'
+                '</property>\n'
+                '  </property>\n'
+                ' </property>\n'
+                ' <property name="plugins" type="empty">\n'
+                '  <property name="plugin-1" type="string" value="systray"/>\n'
+                ' </property>\n'
+                '</channel>\n' % (8 if self.panel == "bottom" else 6, self._PANEL_HEIGHT))
+        self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
+        self.wait_tray()
+
+    def _tray_up(self):
+        if not self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"):
+            return False
+        return self.tray != "xfce" or self.bus_name_has_owner("org.kde.StatusNotifierWatcher")
+
     def wait_tray(self, timeout=20):
-        wait_until(lambda: self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), timeout,
-                   what="a system tray")
+        wait_until(self._tray_up, timeout, what="a system tray")
 
     def restart_tray(self):
-        self.kill_service("tint2")
+        kind = self.tray
+        self.kill_service("xfce4-panel" if kind == "xfce" else "tint2")
         wait_until(lambda: not self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), 10,
                    what="the tray to go")
-        self._spawn("tint2", ["tint2", "-c", self.path("tint2rc")])
-        self.wait_tray()
+        self.start_tray(kind)
+
+    def panel_strip(self):
+        """(x, y, w, h) of the panel along the top or bottom edge."""
+        w, h = self.size
+        top = 0 if self.panel != "bottom" else h - self._PANEL_HEIGHT
+        return (0, top, w, self._PANEL_HEIGHT)
+
+    def find_icon(self, timeout=10.0):
+        """The bounds of the one icon in a panel that holds nothing else,
+        read off the screen: a host that draws a StatusNotifierItem itself
+        has no window of ours to ask."""
+        def look():
+            x0, y0, w, h = self.panel_strip()
+            return _icon_bounds(self.grab(x0, y0, w, h), w, h, x0, y0)
+        return wait_until(look, timeout, interval=0.2, what="the icon in the panel")
+
+    def grab(self, x, y, w, h):
+        """The screen's RGB bytes in that rectangle."""
+        return subprocess.run(
+            ["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+             "-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=30).stdout
 
     def start_dunst(self):
         script = self.path("dmenu.sh")
