@@ -108,6 +108,88 @@ class _X11:
             self.dpy = None
 
 
+class _VirtualPointer:
+    """A pointer made through the wlr-virtual-pointer protocol, spoken over
+    the compositor's Wayland socket: clicks for a Wayland session."""
+
+    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # evdev BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
+
+    def __init__(self, socket_path, extent):
+        import socket
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(socket_path)
+        self.extent = extent
+        self.next_id = 2
+        self.buffer = b""
+        registry = self._new_id()
+        self._send(1, 1, struct.pack("<I", registry))  # wl_display.get_registry
+        globals_ = {}
+        for obj, opcode, body in self._roundtrip():
+            if obj == registry and opcode == 0:
+                name, = struct.unpack_from("<I", body)
+                length, = struct.unpack_from("<I", body, 4)
+                globals_[body[8:8 + length - 1].decode()] = name
+        if "zwlr_virtual_pointer_manager_v1" not in globals_:
+            raise RuntimeError("the compositor offers no virtual pointer")
+        seat = self._bind(registry, globals_["wl_seat"], "wl_seat", 1)
+        manager = self._bind(registry, globals_["zwlr_virtual_pointer_manager_v1"],
+                             "zwlr_virtual_pointer_manager_v1", 1)
+        self.pointer = self._new_id()
+        self._send(manager, 0, struct.pack("<II", seat, self.pointer))
+        self._roundtrip()
+
+    def _new_id(self):
+        self.next_id += 1
+        return self.next_id - 1
+
+    def _send(self, obj, opcode, body=b""):
+        self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
+
+    def _bind(self, registry, name, interface, version):
+        new = self._new_id()
+        text = interface.encode() + b"\0"
+        text += b"\0" * (-len(text) % 4)
+        self._send(registry, 0, struct.pack("<II", name, len(interface) + 1) + text +
+                   struct.pack("<II", version, new))
+        return new
+
+    def _roundtrip(self):
+        """Every event up to the compositor's answer to a wl_display.sync."""
+        callback = self._new_id()
+        self._send(1, 0, struct.pack("<I", callback))
+        events = []
+        while True:
+            while len(self.buffer) < 8 or len(self.buffer) < (
+                    struct.unpack_from("<I", self.buffer, 4)[0] >> 16):
+                chunk = self.sock.recv(65536)
+                if not chunk:
+                    raise RuntimeError("the compositor closed the connection")
+                self.buffer += chunk
+            obj, word = struct.unpack_from("<II", self.buffer)
+            size = word >> 16
+            body, self.buffer = self.buffer[8:size], self.buffer[size:]
+            if obj == 1 and (word & 0xffff) == 0:
+                raise RuntimeError("Wayland protocol error: %r" % body)
+            if obj == callback:
+                return events
+            events.append((obj, word & 0xffff, body))
+
+    def click(self, x, y, button=1):
+        t = int(time.monotonic() * 1000) & 0xffffffff
+        w, h = self.extent
+        self._send(self.pointer, 1, struct.pack("<IIIII", t, x, y, w, h))  # motion_absolute
+        self._send(self.pointer, 4, struct.pack("<I", t))  # frame
+        self._roundtrip()
+        time.sleep(0.05)
+        for state in (1, 0):
+            self._send(self.pointer, 2, struct.pack("<III", t, self.BUTTONS[button], state))
+            self._send(self.pointer, 4, struct.pack("<I", t))
+            self._roundtrip()
+
+    def close(self):
+        self.sock.close()
+
+
 class Widget:
     def __init__(self, x, y, w, h, kind, name, text):
         self.x, self.y, self.w, self.h = x, y, w, h
@@ -151,9 +233,11 @@ class Pendra:
         self._cond = threading.Condition()
         self._current = None
         with open(session.path("pendra-stderr.log"), "ab") as err:
+            session.own_files()
             self.proc = subprocess.Popen(
                 cmd, env=e, stdout=subprocess.PIPE, stderr=err,
-                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True)
+                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True,
+                **session.user_kw)
         session._children.append(self.proc)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -333,6 +417,7 @@ class Session:
         self._children = []
         self._services = {}
         self._x11 = None
+        self.user_kw = {}  # Popen arguments that run a process as the session's user
         self.dir = None
         self.env = None
         self.started_in = None
@@ -410,10 +495,16 @@ class Session:
         with open(self.path(name + ".log"), "ab") as log:
             p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
                                  stderr=log, stdin=subprocess.DEVNULL, start_new_session=True,
-                                 **kw)
+                                 **self.user_kw, **kw)
         self._children.append(p)
         self._services[name] = p
         return p
+
+    def own_files(self):
+        """Hands what the harness wrote to the session's user, if it has one."""
+        if "user" in self.user_kw:
+            subprocess.run(["chown", "-R", "%d:%d" % (self.user_kw["user"], self.user_kw["group"]),
+                            self.dir], check=True)
 
     def service(self, name):
         return self._services.get(name)
@@ -432,7 +523,8 @@ class Session:
             ["dbus-daemon", "--session", "--fork", "--nosyslog",
              "--address=unix:path=" + self.path("runtime", "bus"),
              "--print-address=1", "--print-pid=1"],
-            env=self.env, capture_output=True, text=True, timeout=20, check=True).stdout.split()
+            env=self.env, capture_output=True, text=True, timeout=20, check=True,
+            **self.user_kw).stdout.split()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
         pid = int(out[1])
         self._children.append(_Pid(pid))
@@ -594,6 +686,7 @@ class Session:
                     "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
                     "rate=44100 channels=2 use_system_clock_for_timing=yes\n"
                     "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
+        self.own_files()
         env = dict(self.env)
         env["PULSE_RUNTIME_PATH"] = pulse_dir
         self._spawn("pulseaudio", ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
@@ -604,8 +697,8 @@ class Session:
             os.path.join(pulse_dir, "native")), 20, what="pulseaudio")
         self._spawn("capture", ["sh", "-c", "exec cat '%s' > '%s'" % (self.sink_fifo,
                                                                        self.capture_file)])
-        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
-                                          capture_output=True).returncode == 0, 20,
+        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True,
+                                          **self.user_kw).returncode == 0, 20,
                    what="pactl info")
 
     # D-Bus
@@ -614,7 +707,7 @@ class Session:
         r = subprocess.run(
             ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
-            env=self.env, capture_output=True, text=True, timeout=10)
+            env=self.env, capture_output=True, text=True, timeout=10, **self.user_kw)
         return "boolean true" in r.stdout
 
     def monitor_notifications(self):
@@ -698,7 +791,7 @@ class Session:
         """What the sound server got since start, for a failure message."""
         levels = self.sound_levels(start)
         inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
-                                capture_output=True, text=True).stdout
+                                capture_output=True, text=True, **self.user_kw).stdout
         try:
             with open(self.path("pendra-stderr.log"), encoding="utf-8", errors="replace") as f:
                 err = f.read()[-3000:]
@@ -711,6 +804,147 @@ class Session:
 
     def start_pendra(self, **kw):
         return Pendra(self, **kw)
+
+
+class WaylandSession(Session):
+    """A headless sway session with waybar's tray (a StatusNotifierItem host)
+    and mako. sway refuses to run as root: as root, every process of the
+    session runs as SESSION_USER, which tools/install-deps.sh creates."""
+
+    SESSION_USER = "pendra-session"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="waybar" if tray is True else tray, **kw)
+        self.pointer = None
+
+    @classmethod
+    def unavailable(cls):
+        """Why this session cannot run here, or None."""
+        for tool in ("sway", "waybar", "mako", "grim", "swaymsg"):
+            if not shutil.which(tool):
+                return tool + " is not installed (tools/install-deps.sh installs it)"
+        if os.geteuid() == 0:
+            import pwd
+            try:
+                entry = pwd.getpwnam(cls.SESSION_USER)
+            except KeyError:
+                return "no user %s to run sway as (tools/install-deps.sh makes it)" % (
+                    cls.SESSION_USER)
+            binary = cls("probe").binary
+            if subprocess.run(["test", "-x", binary], user=entry.pw_uid, group=entry.pw_gid,
+                              extra_groups=[]).returncode != 0:
+                return "%s cannot run %s (a folder on its way is closed to it)" % (
+                    cls.SESSION_USER, binary)
+        return None
+
+    def start(self):
+        if os.geteuid() == 0:
+            import pwd
+            entry = pwd.getpwnam(self.SESSION_USER)
+            self.user_kw = {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+        super().start()
+
+    def _start_bus(self):
+        self.env["QT_QPA_PLATFORM"] = "wayland"
+        self.own_files()
+        super()._start_bus()
+
+    def _start_x(self):
+        cfg = self.path("sway.conf")
+        with open(cfg, "w") as f:
+            f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
+                    "default_border none\n" % self.size)
+        env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                   WLR_RENDERER="pixman")
+        self._spawn("sway", ["sway", "-c", cfg], env=env)
+        runtime = self.env["XDG_RUNTIME_DIR"]
+
+        def socket():
+            names = [n for n in os.listdir(runtime)
+                     if n.startswith("wayland-") and not n.endswith(".lock")]
+            return names[0] if names else None
+        self.env["WAYLAND_DISPLAY"] = wait_until(socket, 20, what="sway's Wayland socket")
+        self.env["SWAYSOCK"] = wait_until(
+            lambda: next((os.path.join(runtime, n) for n in os.listdir(runtime)
+                          if n.startswith("sway-ipc.")), None), 20, what="sway's IPC socket")
+        self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
+                                       self.size)
+
+    def _start_wm(self):
+        pass
+
+    def start_tray(self, kind="waybar"):
+        self.tray = kind
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            json.dump({"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
+                       "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
+                       "tray": {"icon-size": 20, "spacing": 4}}, f)
+        with open(os.path.join(folder, "style.css"), "w") as f:
+            f.write("* { border: none; border-radius: 0; min-height: 0; }\n"
+                    "window#waybar { background: #f0f0f0; }\n")
+        self.own_files()
+        self._spawn("waybar", ["waybar"])
+        self.wait_tray()
+
+    def _tray_up(self):
+        return self.bus_name_has_owner("org.kde.StatusNotifierWatcher")
+
+    def restart_tray(self):
+        self.kill_service("waybar")
+        wait_until(lambda: not self._tray_up(), 10, what="the tray to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "mako")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            f.write("default-timeout=0\n")
+        self.own_files()
+        self._spawn("mako", ["mako"])
+        wait_until(lambda: self.bus_name_has_owner("org.freedesktop.Notifications"), 20,
+                   what="mako on the bus")
+
+    def stop(self):
+        if self.pointer:
+            self.pointer.close()
+            self.pointer = None
+        super().stop()
+
+    def click(self, x, y, button=1):
+        self.pointer.click(x, y, button)
+
+    def grab(self, x, y, w, h):
+        ppm = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"],
+                             env=self.env, capture_output=True, timeout=30, **self.user_kw).stdout
+        # P6 header: magic, width, height, maximum, then the RGB bytes.
+        parts = ppm.split(b"\n", 3)
+        return parts[3] if len(parts) == 4 else b""
+
+    def screenshot(self, label):
+        self._shot += 1
+        out = os.path.join(self.artifacts, "%02d-%s.png" % (self._shot, re.sub(r"\W+", "-", label)))
+        png = subprocess.run(["grim", "-"], env=self.env, capture_output=True, timeout=30,
+                             **self.user_kw).stdout
+        with open(out, "wb") as f:
+            f.write(png)
+        return out
+
+    def window_rect(self, title):
+        """Where the compositor shows the window of that title: a Wayland
+        client cannot know its own position."""
+        tree = json.loads(subprocess.run(["swaymsg", "-t", "get_tree", "-r"], env=self.env,
+                                         capture_output=True, text=True, timeout=15,
+                                         **self.user_kw).stdout)
+        stack = [tree]
+        while stack:
+            node = stack.pop()
+            if node.get("name") == title and node.get("visible"):
+                r = node["rect"]
+                return Widget(r["x"], r["y"], r["width"], r["height"], "window", title, title)
+            stack += node.get("nodes", []) + node.get("floating_nodes", [])
+        return None
 
 
 class AlarmsFileCase(unittest.TestCase):
