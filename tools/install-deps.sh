@@ -10,6 +10,8 @@ PACKAGES=(
   # the fuzzing build: clang with its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+  # the popover as a Wayland layer surface: QPA's native interface, libwayland, wayland-scanner
+  qt6-base-private-dev libwayland-dev libwayland-bin
   libglib2.0-dev libgtest-dev libgmock-dev libbenchmark-dev
   # audio playback through Qt Multimedia's GStreamer backend
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav

@@ -197,7 +197,13 @@ void AppDelegate::showPopover() {
         if (statusItem_ != nullptr && statusItem_->isVisible()) {
             anchor = statusItem_->geometry();
         }
-        if ((!anchor.isValid() || anchor.isEmpty()) && activationPoint_) {
+        // Not every host on Wayland knows where its icon is on screen:
+        // waybar passes the click's place within the icon, which a point
+        // that close to the corner is taken for.
+        const bool local = activationPoint_ &&
+                           QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+                           activationPoint_->x() < 48 && activationPoint_->y() < 48;
+        if ((!anchor.isValid() || anchor.isEmpty()) && activationPoint_ && !local) {
             // The host's click on its icon: the best anchor short of a geometry.
             anchor = QRect(*activationPoint_, QSize(1, 1));
         }

@@ -852,8 +852,10 @@ class WaylandSession(Session):
     def _start_x(self):
         cfg = self.path("sway.conf")
         with open(cfg, "w") as f:
+            # A hidden pointer stays out of the screenshots that find things.
             f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
-                    "default_border none\n" % self.size)
+                    "default_border none\n"
+                    "seat * hide_cursor 100\n" % self.size)
         env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_RENDERER="pixman")
         self._spawn("sway", ["sway", "-c", cfg], env=env)
@@ -930,6 +932,15 @@ class WaylandSession(Session):
         with open(out, "wb") as f:
             f.write(png)
         return out
+
+    def desktop_content(self):
+        """The bounds of what is shown off the panel (the one window or
+        layer surface there), read off the screen."""
+        x0, y0, w, h = self.panel_strip()
+        top = y0 + h if y0 == 0 else 0
+        rest = self.size[1] - h
+        time.sleep(0.3)  # for the pointer to hide
+        return _icon_bounds(self.grab(0, top, self.size[0], rest), self.size[0], rest, 0, top)
 
     def window_rect(self, title):
         """Where the compositor shows the window of that title: a Wayland
