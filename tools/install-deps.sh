@@ -22,6 +22,8 @@ PACKAGES=(
   xfce4-panel
   # a Wayland session: sway, waybar's tray, mako, screenshots, Qt's Wayland platform
   sway waybar mako-notifier grim qt6-wayland
+  # GNOME Shell (headless) with its AppIndicator extension; gjs runs its notification server
+  gnome-shell gnome-shell-extension-appindicator gjs
   pulseaudio pulseaudio-utils sox ffmpeg faketime xdotool x11-utils
   imagemagick fonts-dejavu-core python3
   # the desktop's clock format and colour scheme are read from these

@@ -411,6 +411,7 @@ StatusNotifierItem::StatusNotifierItem(const QString& id, QObject* parent)
         this);
     connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
         watcherPresent_ = true;
+        retries_ = 0;
         emit watcherChanged(true);
         registerWithWatcher();
     });
@@ -457,13 +458,58 @@ void StatusNotifierItem::registerWithWatcher() {
         new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
-        if (w->isError()) {
-            printLine(QStringLiteral("The tray's watcher refused the status item: ") +
-                      w->error().message());
+        if (!w->isError()) {
+            if (watcherPresent_) {
+                setRegistered(true);
+                QTimer::singleShot(1500, this, &StatusNotifierItem::confirmRegistration);
+            }
             return;
         }
-        if (watcherPresent_) {
-            setRegistered(true);
+        // A watcher may own its name a moment before it answers on it
+        // (GNOME's extension as it is enabled): ask again, a few times.
+        if (watcherPresent_ && retries_ < 10) {
+            ++retries_;
+            QTimer::singleShot(300, this, [this] {
+                if (watcherPresent_ && !registered_) {
+                    registerWithWatcher();
+                }
+            });
+            return;
+        }
+        printLine(QStringLiteral("The tray's watcher refused the status item: ") +
+                  w->error().message());
+    });
+}
+
+// GNOME's extension, as it is enabled, also looks for items on the bus by
+// itself; when that search and our registration cross, it can drop the item
+// after accepting it. It then no longer lists it: register again.
+void StatusNotifierItem::confirmRegistration() {
+    if (!registered_ || !watcherPresent_) {
+        return;
+    }
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcherService << QStringLiteral("RegisteredStatusNotifierItems");
+    auto* pending = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<QDBusVariant> reply = *w;
+        if (!reply.isValid() || !registered_ || !watcherPresent_) {
+            return;
+        }
+        const QString unique = QDBusConnection::sessionBus().baseService();
+        const QStringList items = reply.value().variant().toStringList();
+        for (const QString& item : items) {
+            if (item.startsWith(service_) || item.startsWith(unique)) {
+                retries_ = 0;
+                return;
+            }
+        }
+        if (retries_++ < 10) {
+            setRegistered(false);
+            registerWithWatcher();
         }
     });
 }

@@ -59,6 +59,7 @@ signals:
 
 private:
     void registerWithWatcher();
+    void confirmRegistration();
     void setRegistered(bool registered);
 
     QString id_;
@@ -69,6 +70,7 @@ private:
     QPointer<QMenu> menu_;
     bool registered_ = false;
     bool watcherPresent_ = false;
+    int retries_ = 0;
 };
 
 }  // namespace pendra

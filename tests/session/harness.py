@@ -958,6 +958,142 @@ class WaylandSession(Session):
         return None
 
 
+class GnomeSession(WaylandSession):
+    """GNOME Shell 43 headless on Wayland, with the AppIndicator extension as
+    its tray and the shell's own notification server. There is no layer
+    shell and no virtual pointer protocol: clicks, the icon's and windows'
+    places and screenshots go through the shell's Eval (--unsafe-mode)."""
+
+    EXTENSION = "ubuntu-appindicators@ubuntu.com"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="gnome" if tray is True else tray, **kw)
+
+    @classmethod
+    def unavailable(cls):
+        if not shutil.which("gnome-shell") or not shutil.which("gjs"):
+            return "gnome-shell or gjs is not installed (tools/install-deps.sh installs them)"
+        if not os.path.isdir("/usr/share/gnome-shell/extensions/" + cls.EXTENSION):
+            return "gnome-shell-extension-appindicator is not installed"
+        return super().unavailable()
+
+    def _start_bus(self):
+        super()._start_bus()
+        # The shell's login manager needs a system bus; a private one will do.
+        out = subprocess.run(
+            ["dbus-daemon", "--session", "--fork", "--nosyslog",
+             "--address=unix:path=" + self.path("runtime", "system_bus"),
+             "--print-address=1", "--print-pid=1"],
+            env=self.env, capture_output=True, text=True, timeout=20, check=True,
+            **self.user_kw).stdout.split()
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = out[0]
+        self._children.append(_Pid(int(out[1])))
+
+    def _gsettings(self, *args):
+        subprocess.run(["gsettings", *args], env=self.env, capture_output=True, timeout=20,
+                       check=True, **self.user_kw)
+
+    def _start_x(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions",
+                        "['%s']" % self.EXTENSION if self.tray else "[]")
+        self._gsettings("set", "org.gnome.desktop.notifications", "show-banners", "true")
+        self._spawn("gnome-shell", ["gnome-shell", "--headless", "--wayland", "--unsafe-mode",
+                                    "--virtual-monitor", "%dx%d" % self.size])
+        wait_until(lambda: self.eval("Main.layoutManager._startingUp === false") == "true", 60,
+                   interval=0.3, what="GNOME Shell")
+        self.env["WAYLAND_DISPLAY"] = "wayland-0"
+        # The desktop, not the overview it starts in; and a pointer that the
+        # seat has taken in before the first click.
+        self.eval("Main.overview.hide(), global._pendraPointer = imports.gi.Clutter"
+                  ".get_default_backend().get_default_seat().create_virtual_device("
+                  "imports.gi.Clutter.InputDeviceType.POINTER_DEVICE), 1")
+        time.sleep(0.5)
+
+    def eval(self, script):
+        """The shell's Eval of a JavaScript expression: the JSON text of its
+        value, or None."""
+        r = subprocess.run(
+            ["gdbus", "call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+             "/org/gnome/Shell", "--method", "org.gnome.Shell.Eval", script],
+            env=self.env, capture_output=True, text=True, timeout=20, **self.user_kw)
+        m = re.match(r"\((true|false), '(.*)'\)$", r.stdout.strip(), re.S)
+        return m.group(2) if m and m.group(1) == "true" else None
+
+    def start_tray(self, kind="gnome"):
+        self.tray = kind
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
+        self.wait_tray()
+
+    def restart_tray(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
+        wait_until(lambda: not self._tray_up(), 10, what="the extension to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        wait_until(lambda: self.bus_name_has_owner("org.freedesktop.Notifications"), 20,
+                   what="the shell's notification server")
+
+    def click(self, x, y, button=1):
+        self.eval(
+            "(() => { const d = global._pendraPointer;"
+            " const t = GLib.get_monotonic_time();"
+            " d.notify_absolute_motion(t, %d, %d); return 1; })()" % (x, y))
+        time.sleep(0.05)
+        for state in ("PRESSED", "RELEASED"):
+            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), %d,"
+                      " imports.gi.Clutter.ButtonState.%s), 1" % (button, state))
+
+    def find_icon(self, timeout=10.0):
+        def look():
+            out = self.eval(
+                "JSON.stringify(Object.keys(Main.panel.statusArea)"
+                ".filter(k => k.startsWith('appindicator-'))"
+                ".map(k => Main.panel.statusArea[k]).filter(a => a.visible && a.mapped)"
+                ".map(a => { const [x, y] = a.get_transformed_position();"
+                " const [w, h] = a.get_transformed_size(); return [x, y, w, h]; }))")
+            boxes = json.loads(json.loads(out)) if out else []
+            if len(boxes) != 1 or None in boxes[0]:  # one, laid out
+                return None
+            x, y, w, h = (int(round(v)) for v in boxes[0])
+            return Widget(x, y, w, h, "icon", "tray-icon", "") if w > 0 else None
+        return wait_until(look, timeout, interval=0.2, what="the icon in the top bar")
+
+    def menu_item(self, label):
+        """The bounds of the open tray menu's item with that label, or None."""
+        out = self.eval(
+            "JSON.stringify(Object.keys(Main.panel.statusArea)"
+            ".filter(k => k.startsWith('appindicator-')).map(k => Main.panel.statusArea[k].menu)"
+            ".filter(m => m.isOpen).flatMap(m => m._getMenuItems())"
+            ".filter(i => i.label && i.label.text === %s).map(i => {"
+            " const [x, y] = i.get_transformed_position(); const [w, h] = i.get_transformed_size();"
+            " return [x, y, w, h]; }))" % json.dumps(label))
+        boxes = json.loads(json.loads(out)) if out else []
+        if not boxes:
+            return None
+        return Widget(*(int(round(v)) for v in boxes[0]), "menuitem", label, label)
+
+    def window_rect(self, title):
+        out = self.eval(
+            "JSON.stringify(global.get_window_actors().map(a => a.meta_window)"
+            ".filter(w => w.get_title() === %s && w.showing_on_its_workspace())"
+            ".map(w => { const r = w.get_frame_rect(); return [r.x, r.y, r.width, r.height]; }))"
+            % json.dumps(title))
+        boxes = json.loads(json.loads(out)) if out else []
+        return Widget(*boxes[0], "window", title, title) if boxes else None
+
+    def screenshot(self, label):
+        self._shot += 1
+        out = os.path.join(self.artifacts, "%02d-%s.png" % (self._shot, re.sub(r"\W+", "-", label)))
+        own = self.path("shot.png")
+        subprocess.run(["gdbus", "call", "--session", "--dest", "org.gnome.Shell.Screenshot",
+                        "--object-path", "/org/gnome/Shell/Screenshot", "--method",
+                        "org.gnome.Shell.Screenshot.Screenshot", "false", "false", own],
+                       env=self.env, capture_output=True, timeout=30, **self.user_kw)
+        if os.path.exists(own):
+            shutil.move(own, out)
+        return out
+
+
 class AlarmsFileCase(unittest.TestCase):
     """A test with its own session and the program's alarms file at hand."""
 
