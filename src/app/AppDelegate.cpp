@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWindow>
 
 #include "alarms/AlarmRules.h"
@@ -100,6 +101,7 @@ void AppDelegate::trayChanged() {
             // Without a tray the program would be unreachable: open as a window.
             showPopover();
         }
+        watchXEmbedTray();
         return;
     }
     if (tray && !hadTray_ && isPopoverShown() && popover_->isFramed()) {
@@ -107,6 +109,28 @@ void AppDelegate::trayChanged() {
         closePopover();
     }
     hadTray_ = tray;
+    watchXEmbedTray();
+}
+
+void AppDelegate::watchXEmbedTray() {
+    // Qt embeds the icon in an XEmbed tray that comes later by itself but
+    // tells nobody: while there is no tray, look for one now and then.
+    if (hadTray_ || statusItem_ == nullptr || !statusItem_->isVisible()) {
+        if (xembedPoll_ != nullptr) {
+            xembedPoll_->stop();
+        }
+        return;
+    }
+    if (xembedPoll_ == nullptr) {
+        xembedPoll_ = new QTimer(this);
+        xembedPoll_->setInterval(500);
+        connect(xembedPoll_, &QTimer::timeout, this, [this] {
+            if (QSystemTrayIcon::isSystemTrayAvailable()) {
+                trayChanged();
+            }
+        });
+    }
+    xembedPoll_->start();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

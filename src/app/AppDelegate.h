@@ -10,6 +10,7 @@
 
 class QSystemTrayIcon;
 class QMenu;
+class QTimer;
 #include <QIcon>
 #include <QMessageBox>
 #include <QPoint>
@@ -86,6 +87,7 @@ private:
     // Follows trays coming and going: picks the icon that shows, and once the
     // first answer is in, opens the window when there is no tray at all.
     void trayChanged();
+    void watchXEmbedTray();
 
     QIcon statusImage() const;
 
@@ -96,6 +98,7 @@ private:
     // Where the last StatusNotifierItem host said its icon was clicked.
     std::optional<QPoint> activationPoint_;
     bool launchDecided_ = false;
+    QTimer* xembedPoll_ = nullptr;
     bool hadTray_ = false;
     ViewController* viewController_ = nullptr;
     Popover* popover_ = nullptr;

@@ -79,9 +79,9 @@ class DesktopChecks:
         app.wait_window("popover")  # no tray yet: the window
         self.session.start_tray(self.tray)
         started = time.monotonic()
+        app.wait_window("popover", present=False)  # gives way to the icon
         icon = self.session.find_icon(timeout=10)
         self.assertLess(time.monotonic() - started, 2.0, "the icon came late")
-        app.wait_window("popover", present=False)  # gives way to the icon
         self.check_clicks(app, icon)
         if self.restart_unsound:
             print("\n%s: tray restart not checked: %s" % (self.id(), self.restart_unsound))
@@ -103,6 +103,10 @@ class DesktopChecks:
         self.assertEqual(call["actions"][2:], ["action", "Snooze", "other", "Dismiss"])
         wait_until(lambda: self.session.sounding_seconds(start) > 1.0, 30, what="the ringtone")
         self.session.screenshot("ringing")
+
+
+class Tint2Tray(DesktopChecks, unittest.TestCase):
+    tray = "tint2"  # XEmbed only
 
 
 class XfceTray(DesktopChecks, unittest.TestCase):
