@@ -5,6 +5,8 @@ Pendra or restarts."""
 
 import json
 import os
+import re
+import subprocess
 import time
 import unittest
 
@@ -94,11 +96,21 @@ class DesktopChecks:
         data = self.session.path("home", ".local", "share", "Pendra")
         os.makedirs(data)
         with open(os.path.join(data, "alarms.json"), "w", encoding="utf-8") as f:
-            json.dump([alarm(7, 0, "Wake up")], f)
+            json.dump([alarm(7, 0, "Wake up"), alarm(8, 0, "Later")], f)
         monitor = self.session.monitor_notifications()
         start = self.session.capture_position()
         self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV)
         self.session.find_icon()
+        # The tooltip hosts show, as the item exports it.
+        def bus(*args):
+            return subprocess.run(["dbus-send", "--session", "--print-reply", *args],
+                                  env=self.session.env, capture_output=True, text=True,
+                                  timeout=10, **self.session.user_kw).stdout
+        item = re.search(r'"(org\.kde\.StatusNotifierItem-[^"]+)"', bus(
+            "--dest=org.freedesktop.DBus", "/", "org.freedesktop.DBus.ListNames")).group(1)
+        self.assertIn("Pendra - next alarm", bus(
+            "--dest=" + item, "/StatusNotifierItem", "org.freedesktop.DBus.Properties.Get",
+            "string:org.kde.StatusNotifierItem", "string:ToolTip"))
         call = monitor.wait_for_notify(1, timeout=30)
         self.assertEqual(call["actions"][2:], ["action", "Snooze", "other", "Dismiss"])
         wait_until(lambda: self.session.sounding_seconds(start) > 1.0, 30, what="the ringtone")
