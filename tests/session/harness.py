@@ -942,21 +942,6 @@ class WaylandSession(Session):
         time.sleep(0.3)  # for the pointer to hide
         return _icon_bounds(self.grab(0, top, self.size[0], rest), self.size[0], rest, 0, top)
 
-    def window_rect(self, title):
-        """Where the compositor shows the window of that title: a Wayland
-        client cannot know its own position."""
-        tree = json.loads(subprocess.run(["swaymsg", "-t", "get_tree", "-r"], env=self.env,
-                                         capture_output=True, text=True, timeout=15,
-                                         **self.user_kw).stdout)
-        stack = [tree]
-        while stack:
-            node = stack.pop()
-            if node.get("name") == title and node.get("visible"):
-                r = node["rect"]
-                return Widget(r["x"], r["y"], r["width"], r["height"], "window", title, title)
-            stack += node.get("nodes", []) + node.get("floating_nodes", [])
-        return None
-
 
 class GnomeSession(WaylandSession):
     """GNOME Shell 43 headless on Wayland, with the AppIndicator extension as
@@ -1073,6 +1058,8 @@ class GnomeSession(WaylandSession):
         return Widget(*(int(round(v)) for v in boxes[0]), "menuitem", label, label)
 
     def window_rect(self, title):
+        """Where mutter shows the window of that title: a Wayland client
+        cannot know its own place."""
         out = self.eval(
             "JSON.stringify(global.get_window_actors().map(a => a.meta_window)"
             ".filter(w => w.get_title() === %s && w.showing_on_its_workspace())"
