@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWindow>
 
 #include "alarms/AlarmRules.h"
@@ -18,6 +19,7 @@
 #include "app/ViewController.h"
 #include "common/Ask.h"
 #include "platform/Log.h"
+#include "platform/StatusNotifierItem.h"
 #include "platform/UserDefaults.h"
 #include "timer/TimerViewController.h"
 
@@ -36,7 +38,7 @@ UserNotificationCenter& AppDelegate::notificationCenter() {
 }
 
 AppDelegate::AppDelegate(UserNotificationCenter& center, QObject* parent)
-    : QObject(parent), center_(center), statusItem_(new QSystemTrayIcon(this)) {}
+    : QObject(parent), center_(center) {}
 
 AppDelegate::~AppDelegate() {
     if (center_.delegate() == this) {
@@ -46,18 +48,28 @@ AppDelegate::~AppDelegate() {
     delete popover_;
 }
 
-// The icon is always there; it has a button only while a tray host embeds it
-// (a panel that starts after the program still gets it).
+// A button needs a tray host that has the icon: a StatusNotifierItem
+// watcher that took the item, or on X11 an XEmbed tray.
 bool AppDelegate::hasStatusButton() const {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    if (notifierItem_ != nullptr && notifierItem_->isRegistered()) {
+        return true;
+    }
+    return statusItem_ != nullptr && statusItem_->isVisible() &&
+           QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
-    {
-        statusItem_->setIcon(QIcon(QStringLiteral(":/StatusBarButtonImage.svg")));
-        statusItem_->setToolTip(QStringLiteral("Pendra"));
-        connect(
-            statusItem_, &QSystemTrayIcon::activated, this,
+QIcon AppDelegate::statusImage() const {
+    return QIcon(QStringLiteral(":/StatusBarButtonImage.svg"));
+}
+
+void AppDelegate::createXEmbedIcon() {
+    // Qt picks XEmbed or its own D-Bus icon once, at the first icon, by
+    // whether a watcher is there: made only while none is, this one is
+    // always XEmbed, and the watcher path stays with notifierItem_.
+    statusItem_ = new QSystemTrayIcon(statusImage(), this);
+    statusItem_->setToolTip(notifierItem_ ? notifierItem_->toolTip() : QStringLiteral("Pendra"));
+    statusItem_->setContextMenu(statusMenu_);
+    connect(statusItem_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A second click soon after the first arrives as a double
                 // click; it is still a click on the icon.
@@ -65,6 +77,65 @@ void AppDelegate::applicationDidFinishLaunching() {
                     togglePopover();
                 }
             });
+}
+
+void AppDelegate::trayChanged() {
+    const bool watcher = notifierItem_ != nullptr && notifierItem_->watcherPresent();
+    if (!watcher && statusItem_ == nullptr &&
+        QGuiApplication::platformName() == QLatin1String("xcb")) {
+        createXEmbedIcon();
+    }
+    if (statusItem_ != nullptr) {
+        statusItem_->setVisible(!watcher);
+    }
+    if (eventMonitor_) {
+        // A host calls Activate only after the click that deactivated the
+        // popover: wait for it before calling that click an outside one.
+        eventMonitor_->setSettleDelay(notifierItem_ && notifierItem_->isRegistered() ? 300 : 0);
+    }
+    // A pending registration counts: the watcher answers within moments.
+    const bool tray = hasStatusButton() || watcher;
+    if (!launchDecided_) {
+        launchDecided_ = true;
+        hadTray_ = tray;
+        if (!tray) {
+            // Without a tray the program would be unreachable: open as a window.
+            showPopover();
+        }
+        watchXEmbedTray();
+        return;
+    }
+    if (tray && !hadTray_ && isPopoverShown() && popover_->isFramed()) {
+        // The no-tray window gives way to the icon, as at a launch with a tray.
+        closePopover();
+    }
+    hadTray_ = tray;
+    watchXEmbedTray();
+}
+
+void AppDelegate::watchXEmbedTray() {
+    // Qt embeds the icon in an XEmbed tray that comes later by itself but
+    // tells nobody: while there is no tray, look for one now and then.
+    if (hadTray_ || statusItem_ == nullptr || !statusItem_->isVisible()) {
+        if (xembedPoll_ != nullptr) {
+            xembedPoll_->stop();
+        }
+        return;
+    }
+    if (xembedPoll_ == nullptr) {
+        xembedPoll_ = new QTimer(this);
+        xembedPoll_->setInterval(500);
+        connect(xembedPoll_, &QTimer::timeout, this, [this] {
+            if (QSystemTrayIcon::isSystemTrayAvailable()) {
+                trayChanged();
+            }
+        });
+    }
+    xembedPoll_->start();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    {
         statusMenu_ = new QMenu();
         statusMenu_->setParent(nullptr);
         connect(this, &QObject::destroyed, statusMenu_, &QObject::deleteLater);
@@ -74,12 +145,23 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         });
         statusMenu_->addAction(QStringLiteral("Quit"), this, &AppDelegate::requestTermination);
-        statusItem_->setContextMenu(statusMenu_);
-        statusItem_->show();
+        notifierItem_ = new StatusNotifierItem(QStringLiteral("pendra"), this);
+        notifierItem_->setTitle(QStringLiteral("Pendra"));
+        notifierItem_->setIcon(statusImage());
+        notifierItem_->setToolTip(QStringLiteral("Pendra"));
+        notifierItem_->setContextMenu(statusMenu_);
+        connect(notifierItem_, &StatusNotifierItem::activated, this, [this](QPoint at) {
+            activationPoint_ = at;
+            togglePopover();
+        });
+        connect(notifierItem_, &StatusNotifierItem::registrationChanged, this,
+                &AppDelegate::trayChanged);
+        connect(notifierItem_, &StatusNotifierItem::watcherChanged, this,
+                &AppDelegate::trayChanged);
     }
 
     viewController_ = new ViewController(center_);
-    popover_ = new Popover(viewController_, /*framed=*/!hasStatusButton());
+    popover_ = new Popover(viewController_);
     connect(viewController_, &ViewController::quitPressed, this, &AppDelegate::requestTermination);
     connect(popover_, &Popover::escapePressed, this, &AppDelegate::closePopover);
     connect(popover_, &Popover::shown, viewController_, &ViewController::viewDidAppear);
@@ -96,24 +178,31 @@ void AppDelegate::applicationDidFinishLaunching() {
             }
         },
         popover_,
-        [this] { return hasStatusButton() && statusItem_->geometry().contains(QCursor::pos()); });
+        [this] {
+            return statusItem_ != nullptr && statusItem_->isVisible() &&
+                   statusItem_->geometry().contains(QCursor::pos());
+        });
 
     // Every panel loads now, not when first shown: alarms must be read and
     // scheduled at launch, even if the user never opens the popover.
     viewController_->viewDidLoad();
     if (AlarmViewController* alarms = viewController_->tabViewController()->alarmsPanel()) {
         auto update = [this, alarms] {
-            statusItem_->setToolTip(nextAlarmToolTip(
+            const QString tip = nextAlarmToolTip(
                 alarms->nextAlarm(),
-                UserDefaults::standard().boolForKey(QStringLiteral("com.Zentho.Do24HourTime"))));
+                UserDefaults::standard().boolForKey(QStringLiteral("com.Zentho.Do24HourTime")));
+            notifierItem_->setToolTip(tip);
+            if (statusItem_ != nullptr) {
+                statusItem_->setToolTip(tip);
+            }
         };
         connect(alarms, &AlarmViewController::alarmsChanged, this, update);
         update();
     }
 
-    if (!hasStatusButton()) {
-        // Without a tray the program would be unreachable: open as a window.
-        showPopover();
+    if (notifierItem_->serviceName().isEmpty()) {
+        // No session bus: no answer about a watcher will come.
+        trayChanged();
     }
 }
 
@@ -129,7 +218,21 @@ void AppDelegate::showPopover() {
     const bool tray = hasStatusButton();
     popover_->setFramed(!tray);
     if (tray) {
-        popover_->showRelativeTo(statusItem_->geometry());
+        QRect anchor;
+        if (statusItem_ != nullptr && statusItem_->isVisible()) {
+            anchor = statusItem_->geometry();
+        }
+        // Not every host on Wayland knows where its icon is on screen:
+        // waybar passes the click's place within the icon, which a point
+        // that close to the corner is taken for.
+        const bool local = activationPoint_ &&
+                           QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+                           activationPoint_->x() < 48 && activationPoint_->y() < 48;
+        if ((!anchor.isValid() || anchor.isEmpty()) && activationPoint_ && !local) {
+            // The host's click on its icon: the best anchor short of a geometry.
+            anchor = QRect(*activationPoint_, QSize(1, 1));
+        }
+        popover_->showRelativeTo(anchor);
     } else {
         popover_->show();
         popover_->raise();

@@ -10,12 +10,16 @@
 
 class QSystemTrayIcon;
 class QMenu;
+class QTimer;
+#include <QIcon>
 #include <QMessageBox>
+#include <QPoint>
 
 namespace pendra {
 
 class EventMonitor;
 class Popover;
+class StatusNotifierItem;
 class ViewController;
 
 // The kind of a notification: the text of its identifier before the first
@@ -68,7 +72,10 @@ public:
     Popover* popover() const { return popover_; }
     ViewController* viewController() const { return viewController_; }
     EventMonitor* eventMonitor() const { return eventMonitor_.get(); }
+    // The XEmbed icon, made only on X11 while no StatusNotifierItem watcher
+    // is there; null otherwise.
     QSystemTrayIcon* statusItem() const { return statusItem_; }
+    StatusNotifierItem* notifierItem() const { return notifierItem_; }
     QMessageBox* quitAlert() const { return quitAlert_; }
     bool hasStatusButton() const;
 
@@ -78,10 +85,23 @@ signals:
 private:
     enum class Route { WillDeliver, Deliver, Activate, Dismiss };
     void route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
+    void createXEmbedIcon();
+    // Follows trays coming and going: picks the icon that shows, and once the
+    // first answer is in, opens the window when there is no tray at all.
+    void trayChanged();
+    void watchXEmbedTray();
+
+    QIcon statusImage() const;
 
     UserNotificationCenter& center_;
     QSystemTrayIcon* statusItem_ = nullptr;
     QMenu* statusMenu_ = nullptr;
+    StatusNotifierItem* notifierItem_ = nullptr;
+    // Where the last StatusNotifierItem host said its icon was clicked.
+    std::optional<QPoint> activationPoint_;
+    bool launchDecided_ = false;
+    QTimer* xembedPoll_ = nullptr;
+    bool hadTray_ = false;
     ViewController* viewController_ = nullptr;
     Popover* popover_ = nullptr;
     std::unique_ptr<EventMonitor> eventMonitor_;

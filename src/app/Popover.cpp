@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/KeyboardActivation.h"
+#include "platform/LayerShell.h"
 #include "platform/WindowHints.h"
 
 namespace pendra {
@@ -96,6 +97,9 @@ void Popover::setFramed(bool framed) {
 
 void Popover::showRelativeTo(const QRect& anchor) {
     adjustSize();
+    if (showAsLayer(anchor)) {
+        return;
+    }
     const QPoint pointer = QCursor::pos();
     QScreen* screen = nullptr;
     if (anchor.isValid() && !anchor.isEmpty()) {
@@ -115,6 +119,49 @@ void Popover::showRelativeTo(const QRect& anchor) {
     show();
     raise();
     activateWindow();
+}
+
+bool Popover::showAsLayer(const QRect& anchor) {
+    LayerShell* layer = framed_ ? nullptr : LayerShell::instance();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (layer == nullptr || screen == nullptr) {
+        return false;
+    }
+    const QSize size = sizeHint().expandedTo(this->size());
+    const QRect area = screen->geometry();
+    // From the panel's edge (the layer's margins count from inside the zone
+    // panels reserve), beside the icon; with no position for it, top right.
+    layerEdges_ = LayerShell::Top | LayerShell::Right;
+    layerMargins_ = QMargins(0, kGap, kGap, 0);
+    if (anchor.isValid() && !anchor.isEmpty()) {
+        const QRect g = popoverGeometry(size, anchor, area, area, anchor.center());
+        const bool top = anchor.center().y() < area.center().y();
+        layerEdges_ = (top ? LayerShell::Top : LayerShell::Bottom) | LayerShell::Left;
+        layerMargins_ = QMargins(g.x() - area.x(), top ? kGap : 0, 0, top ? 0 : kGap);
+    }
+    if (!layered_) {
+        layered_ = true;
+        layer->manage(this, [this] {
+            LayerShell::Placement p;
+            p.edges = layerEdges_;
+            p.margins = layerMargins_;
+            return p;
+        });
+    }
+    setWindowFlag(Qt::BypassWindowManagerHint, true);
+    // Where Qt should think it is, for its popups' own placement.
+    const int x = (layerEdges_ & LayerShell::Left)
+                      ? area.x() + layerMargins_.left()
+                      : area.right() + 1 - layerMargins_.right() - size.width();
+    const int y = (layerEdges_ & LayerShell::Top)
+                      ? area.y() + layerMargins_.top()
+                      : area.bottom() + 1 - layerMargins_.bottom() - size.height();
+    resize(size);
+    move(x, y);
+    show();
+    raise();
+    activateWindow();
+    return true;
 }
 
 void Popover::performClose() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QRect>
 #include <QWidget>
 
@@ -35,7 +36,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Where the compositor offers a layer shell (Wayland): hangs the popover
+    // from the panel's edge by the anchor; without one, from the top right,
+    // where trays mostly sit. False when it could not be placed so.
+    bool showAsLayer(const QRect& anchor);
+
     bool framed_ = false;
+    bool layered_ = false;
+    QMargins layerMargins_;
+    int layerEdges_ = 0;
 };
 
 }  // namespace pendra

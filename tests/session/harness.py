@@ -1,7 +1,9 @@
 """A private desktop session for tests of the real pendra binary.
 
-Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, tint2
-with a system tray, dunst and PulseAudio whose only sink writes to a file.
+Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, a
+system tray (tint2's XEmbed tray, or xfce4-panel's, which hosts
+StatusNotifierItems too), dunst and PulseAudio whose only sink writes to a
+file.
 Everything started is stopped by process group at the end, also when a test
 fails or the interpreter is interrupted.
 """
@@ -106,6 +108,88 @@ class _X11:
             self.dpy = None
 
 
+class _VirtualPointer:
+    """A pointer made through the wlr-virtual-pointer protocol, spoken over
+    the compositor's Wayland socket: clicks for a Wayland session."""
+
+    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # evdev BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
+
+    def __init__(self, socket_path, extent):
+        import socket
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(socket_path)
+        self.extent = extent
+        self.next_id = 2
+        self.buffer = b""
+        registry = self._new_id()
+        self._send(1, 1, struct.pack("<I", registry))  # wl_display.get_registry
+        globals_ = {}
+        for obj, opcode, body in self._roundtrip():
+            if obj == registry and opcode == 0:
+                name, = struct.unpack_from("<I", body)
+                length, = struct.unpack_from("<I", body, 4)
+                globals_[body[8:8 + length - 1].decode()] = name
+        if "zwlr_virtual_pointer_manager_v1" not in globals_:
+            raise RuntimeError("the compositor offers no virtual pointer")
+        seat = self._bind(registry, globals_["wl_seat"], "wl_seat", 1)
+        manager = self._bind(registry, globals_["zwlr_virtual_pointer_manager_v1"],
+                             "zwlr_virtual_pointer_manager_v1", 1)
+        self.pointer = self._new_id()
+        self._send(manager, 0, struct.pack("<II", seat, self.pointer))
+        self._roundtrip()
+
+    def _new_id(self):
+        self.next_id += 1
+        return self.next_id - 1
+
+    def _send(self, obj, opcode, body=b""):
+        self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
+
+    def _bind(self, registry, name, interface, version):
+        new = self._new_id()
+        text = interface.encode() + b"\0"
+        text += b"\0" * (-len(text) % 4)
+        self._send(registry, 0, struct.pack("<II", name, len(interface) + 1) + text +
+                   struct.pack("<II", version, new))
+        return new
+
+    def _roundtrip(self):
+        """Every event up to the compositor's answer to a wl_display.sync."""
+        callback = self._new_id()
+        self._send(1, 0, struct.pack("<I", callback))
+        events = []
+        while True:
+            while len(self.buffer) < 8 or len(self.buffer) < (
+                    struct.unpack_from("<I", self.buffer, 4)[0] >> 16):
+                chunk = self.sock.recv(65536)
+                if not chunk:
+                    raise RuntimeError("the compositor closed the connection")
+                self.buffer += chunk
+            obj, word = struct.unpack_from("<II", self.buffer)
+            size = word >> 16
+            body, self.buffer = self.buffer[8:size], self.buffer[size:]
+            if obj == 1 and (word & 0xffff) == 0:
+                raise RuntimeError("Wayland protocol error: %r" % body)
+            if obj == callback:
+                return events
+            events.append((obj, word & 0xffff, body))
+
+    def click(self, x, y, button=1):
+        t = int(time.monotonic() * 1000) & 0xffffffff
+        w, h = self.extent
+        self._send(self.pointer, 1, struct.pack("<IIIII", t, x, y, w, h))  # motion_absolute
+        self._send(self.pointer, 4, struct.pack("<I", t))  # frame
+        self._roundtrip()
+        time.sleep(0.05)
+        for state in (1, 0):
+            self._send(self.pointer, 2, struct.pack("<III", t, self.BUTTONS[button], state))
+            self._send(self.pointer, 4, struct.pack("<I", t))
+            self._roundtrip()
+
+    def close(self):
+        self.sock.close()
+
+
 class Widget:
     def __init__(self, x, y, w, h, kind, name, text):
         self.x, self.y, self.w, self.h = x, y, w, h
@@ -149,9 +233,11 @@ class Pendra:
         self._cond = threading.Condition()
         self._current = None
         with open(session.path("pendra-stderr.log"), "ab") as err:
+            session.own_files()
             self.proc = subprocess.Popen(
                 cmd, env=e, stdout=subprocess.PIPE, stderr=err,
-                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True)
+                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True,
+                **session.user_kw)
         session._children.append(self.proc)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -272,6 +358,30 @@ class Pendra:
         return self.proc.poll() is None
 
 
+def _icon_bounds(rgb, w, h, x0, y0):
+    """A Widget around the pixels that differ from the strip's commonest
+    colour (its background), or None when there are none."""
+    if len(rgb) < w * h * 3:
+        return None
+    counts = {}
+    for i in range(0, len(rgb), 3 * 97):
+        px = rgb[i:i + 3]
+        counts[px] = counts.get(px, 0) + 1
+    background = max(counts, key=counts.get)
+    diff = [[sum(abs(a - b) for a, b in zip(rgb[(r * w + c) * 3:(r * w + c) * 3 + 3],
+                                             background)) > 60 for c in range(w)]
+            for r in range(h)]
+    # Rows or columns mostly unlike the background are the panel's borders.
+    rows = [r for r in range(h) if 0 < sum(diff[r]) < w // 2]
+    cols = [c for c in range(w) if 0 < sum(diff[r][c] for r in range(h)) < h * 0.9]
+    xs = [c for c in cols if any(diff[r][c] for r in rows)]
+    ys = [r for r in rows if any(diff[r][c] for c in xs)]
+    if not xs or not ys:
+        return None
+    return Widget(x0 + min(xs), y0 + min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1,
+                  "icon", "tray-icon", "")
+
+
 def _parse(line):
     kind_line, rest = line.split(": ", 1)
     parts = rest.split(" ", 6)
@@ -289,13 +399,15 @@ def _parse(line):
 class Session:
     """A private desktop session. Use as a context manager."""
 
+    # tray: True or "tint2" (XEmbed), "xfce" (StatusNotifierItem and XEmbed),
+    # False for none.
     def __init__(self, name="session", panel="top", sound=True, notifications=True, tray=True,
                  width=1280, height=800):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.panel = panel
         self.sound = sound
         self.notifications = notifications
-        self.tray = tray
+        self.tray = "tint2" if tray is True else tray
         self.size = (width, height)
         self.binary = os.environ.get("PENDRA_BIN") or os.path.join(
             os.path.dirname(__file__), "..", "..", "build", "bin", "pendra")
@@ -305,6 +417,7 @@ class Session:
         self._children = []
         self._services = {}
         self._x11 = None
+        self.user_kw = {}  # Popen arguments that run a process as the session's user
         self.dir = None
         self.env = None
         self.started_in = None
@@ -354,7 +467,7 @@ class Session:
             self._start_x()
             self._start_wm()
             if self.tray:
-                self._start_tray()
+                self.start_tray(self.tray)
             if self.notifications:
                 self.start_dunst()
             if self.sound:
@@ -382,10 +495,16 @@ class Session:
         with open(self.path(name + ".log"), "ab") as log:
             p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
                                  stderr=log, stdin=subprocess.DEVNULL, start_new_session=True,
-                                 **kw)
+                                 **self.user_kw, **kw)
         self._children.append(p)
         self._services[name] = p
         return p
+
+    def own_files(self):
+        """Hands what the harness wrote to the session's user, if it has one."""
+        if "user" in self.user_kw:
+            subprocess.run(["chown", "-R", "%d:%d" % (self.user_kw["user"], self.user_kw["group"]),
+                            self.dir], check=True)
 
     def service(self, name):
         return self._services.get(name)
@@ -404,7 +523,8 @@ class Session:
             ["dbus-daemon", "--session", "--fork", "--nosyslog",
              "--address=unix:path=" + self.path("runtime", "bus"),
              "--print-address=1", "--print-pid=1"],
-            env=self.env, capture_output=True, text=True, timeout=20, check=True).stdout.split()
+            env=self.env, capture_output=True, text=True, timeout=20, check=True,
+            **self.user_kw).stdout.split()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
         pid = int(out[1])
         self._children.append(_Pid(pid))
@@ -440,31 +560,93 @@ class Session:
         self._spawn("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self._x11.selection_owner("WM_S0"), 20, what="openbox")
 
-    def _start_tray(self):
+    _PANEL_HEIGHT = 30
+
+    def start_tray(self, kind="tint2"):
+        """Starts a tray host (also after Pendra, as at a login in any order)."""
+        self.tray = kind
+        if kind == "xfce":
+            self._start_xfce_panel()
+            return
         cfg = self.path("tint2rc")
         with open(cfg, "w") as f:
             f.write(
                 "panel_items = TS\n"
                 "panel_position = %s center horizontal\n"
-                "panel_size = 100%% 30\n"
+                "panel_size = 100%% %d\n"
                 "panel_background_id = 0\n"
                 "systray_padding = 4 2 4\n"
                 "systray_icon_size = 22\n"
                 "systray_sort = ascending\n"
-                "taskbar_mode = single_desktop\n" % ("bottom" if self.panel == "bottom" else "top"))
+                "taskbar_mode = single_desktop\n" % (
+                    "bottom" if self.panel == "bottom" else "top", self._PANEL_HEIGHT))
         self._spawn("tint2", ["tint2", "-c", cfg])
         self.wait_tray()
 
+    def _start_xfce_panel(self):
+        # One panel holding only the notification area, whose plugin owns
+        # both org.kde.StatusNotifierWatcher and the XEmbed selection.
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
+                              "xfce-perchannel-xml")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
+            f.write(
+                '<?xml version="1.0" encoding="UTF-8"?>\n'
+                '<channel name="xfce4-panel" version="1.0">\n'
+                ' <property name="configver" type="int" value="2"/>\n'
+                ' <property name="panels" type="array">\n'
+                '  <value type="int" value="1"/>\n'
+                '  <property name="panel-1" type="empty">\n'
+                '   <property name="position" type="string" value="p=%d;x=0;y=0"/>\n'
+                '   <property name="length" type="uint" value="100"/>\n'
+                '   <property name="position-locked" type="bool" value="true"/>\n'
+                '   <property name="size" type="uint" value="%d"/>\n'
+                '   <property name="plugin-ids" type="array"><value type="int" value="1"/>'
+                '</property>\n'
+                '  </property>\n'
+                ' </property>\n'
+                ' <property name="plugins" type="empty">\n'
+                '  <property name="plugin-1" type="string" value="systray"/>\n'
+                ' </property>\n'
+                '</channel>\n' % (8 if self.panel == "bottom" else 6, self._PANEL_HEIGHT))
+        self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
+        self.wait_tray()
+
+    def _tray_up(self):
+        if not self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"):
+            return False
+        return self.tray != "xfce" or self.bus_name_has_owner("org.kde.StatusNotifierWatcher")
+
     def wait_tray(self, timeout=20):
-        wait_until(lambda: self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), timeout,
-                   what="a system tray")
+        wait_until(self._tray_up, timeout, what="a system tray")
 
     def restart_tray(self):
-        self.kill_service("tint2")
+        kind = self.tray
+        self.kill_service("xfce4-panel" if kind == "xfce" else "tint2")
         wait_until(lambda: not self._x11.selection_owner("_NET_SYSTEM_TRAY_S0"), 10,
                    what="the tray to go")
-        self._spawn("tint2", ["tint2", "-c", self.path("tint2rc")])
-        self.wait_tray()
+        self.start_tray(kind)
+
+    def panel_strip(self):
+        """(x, y, w, h) of the panel along the top or bottom edge."""
+        w, h = self.size
+        top = 0 if self.panel != "bottom" else h - self._PANEL_HEIGHT
+        return (0, top, w, self._PANEL_HEIGHT)
+
+    def find_icon(self, timeout=10.0):
+        """The bounds of the one icon in a panel that holds nothing else,
+        read off the screen: a host that draws a StatusNotifierItem itself
+        has no window of ours to ask."""
+        def look():
+            x0, y0, w, h = self.panel_strip()
+            return _icon_bounds(self.grab(x0, y0, w, h), w, h, x0, y0)
+        return wait_until(look, timeout, interval=0.2, what="the icon in the panel")
+
+    def grab(self, x, y, w, h):
+        """The screen's RGB bytes in that rectangle."""
+        return subprocess.run(
+            ["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
+             "-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=30).stdout
 
     def start_dunst(self):
         script = self.path("dmenu.sh")
@@ -504,6 +686,7 @@ class Session:
                     "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
                     "rate=44100 channels=2 use_system_clock_for_timing=yes\n"
                     "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
+        self.own_files()
         env = dict(self.env)
         env["PULSE_RUNTIME_PATH"] = pulse_dir
         self._spawn("pulseaudio", ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
@@ -514,8 +697,8 @@ class Session:
             os.path.join(pulse_dir, "native")), 20, what="pulseaudio")
         self._spawn("capture", ["sh", "-c", "exec cat '%s' > '%s'" % (self.sink_fifo,
                                                                        self.capture_file)])
-        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env,
-                                          capture_output=True).returncode == 0, 20,
+        wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True,
+                                          **self.user_kw).returncode == 0, 20,
                    what="pactl info")
 
     # D-Bus
@@ -524,7 +707,7 @@ class Session:
         r = subprocess.run(
             ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
              "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:" + name],
-            env=self.env, capture_output=True, text=True, timeout=10)
+            env=self.env, capture_output=True, text=True, timeout=10, **self.user_kw)
         return "boolean true" in r.stdout
 
     def monitor_notifications(self):
@@ -608,7 +791,7 @@ class Session:
         """What the sound server got since start, for a failure message."""
         levels = self.sound_levels(start)
         inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
-                                capture_output=True, text=True).stdout
+                                capture_output=True, text=True, **self.user_kw).stdout
         try:
             with open(self.path("pendra-stderr.log"), encoding="utf-8", errors="replace") as f:
                 err = f.read()[-3000:]
@@ -621,6 +804,281 @@ class Session:
 
     def start_pendra(self, **kw):
         return Pendra(self, **kw)
+
+
+class WaylandSession(Session):
+    """A headless sway session with waybar's tray (a StatusNotifierItem host)
+    and mako. sway refuses to run as root: as root, every process of the
+    session runs as SESSION_USER, which tools/install-deps.sh creates."""
+
+    SESSION_USER = "pendra-session"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="waybar" if tray is True else tray, **kw)
+        self.pointer = None
+
+    @classmethod
+    def unavailable(cls):
+        """Why this session cannot run here, or None."""
+        for tool in ("sway", "waybar", "mako", "grim", "swaymsg"):
+            if not shutil.which(tool):
+                return tool + " is not installed (tools/install-deps.sh installs it)"
+        if os.geteuid() == 0:
+            import pwd
+            try:
+                entry = pwd.getpwnam(cls.SESSION_USER)
+            except KeyError:
+                return "no user %s to run sway as (tools/install-deps.sh makes it)" % (
+                    cls.SESSION_USER)
+            binary = cls("probe").binary
+            if subprocess.run(["test", "-x", binary], user=entry.pw_uid, group=entry.pw_gid,
+                              extra_groups=[]).returncode != 0:
+                return "%s cannot run %s (a folder on its way is closed to it)" % (
+                    cls.SESSION_USER, binary)
+        return None
+
+    def start(self):
+        if os.geteuid() == 0:
+            import pwd
+            entry = pwd.getpwnam(self.SESSION_USER)
+            self.user_kw = {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+        super().start()
+
+    def _start_bus(self):
+        self.env["QT_QPA_PLATFORM"] = "wayland"
+        self.own_files()
+        super()._start_bus()
+
+    def _start_x(self):
+        cfg = self.path("sway.conf")
+        with open(cfg, "w") as f:
+            # A hidden pointer stays out of the screenshots that find things.
+            f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
+                    "default_border none\n"
+                    "seat * hide_cursor 100\n" % self.size)
+        env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                   WLR_RENDERER="pixman")
+        self._spawn("sway", ["sway", "-c", cfg], env=env)
+        runtime = self.env["XDG_RUNTIME_DIR"]
+
+        def socket():
+            names = [n for n in os.listdir(runtime)
+                     if n.startswith("wayland-") and not n.endswith(".lock")]
+            return names[0] if names else None
+        self.env["WAYLAND_DISPLAY"] = wait_until(socket, 20, what="sway's Wayland socket")
+        self.env["SWAYSOCK"] = wait_until(
+            lambda: next((os.path.join(runtime, n) for n in os.listdir(runtime)
+                          if n.startswith("sway-ipc.")), None), 20, what="sway's IPC socket")
+        self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
+                                       self.size)
+
+    def _start_wm(self):
+        pass
+
+    def start_tray(self, kind="waybar"):
+        self.tray = kind
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            json.dump({"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
+                       "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
+                       "tray": {"icon-size": 20, "spacing": 4}}, f)
+        with open(os.path.join(folder, "style.css"), "w") as f:
+            f.write("* { border: none; border-radius: 0; min-height: 0; }\n"
+                    "window#waybar { background: #f0f0f0; }\n")
+        self.own_files()
+        self._spawn("waybar", ["waybar"])
+        self.wait_tray()
+
+    def _tray_up(self):
+        return self.bus_name_has_owner("org.kde.StatusNotifierWatcher")
+
+    def restart_tray(self):
+        self.kill_service("waybar")
+        wait_until(lambda: not self._tray_up(), 10, what="the tray to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "mako")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            f.write("default-timeout=0\n")
+        self.own_files()
+        self._spawn("mako", ["mako"])
+        wait_until(lambda: self.bus_name_has_owner("org.freedesktop.Notifications"), 20,
+                   what="mako on the bus")
+
+    def stop(self):
+        if self.pointer:
+            self.pointer.close()
+            self.pointer = None
+        super().stop()
+
+    def click(self, x, y, button=1):
+        self.pointer.click(x, y, button)
+
+    def grab(self, x, y, w, h):
+        ppm = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"],
+                             env=self.env, capture_output=True, timeout=30, **self.user_kw).stdout
+        # P6 header: magic, width, height, maximum, then the RGB bytes.
+        parts = ppm.split(b"\n", 3)
+        return parts[3] if len(parts) == 4 else b""
+
+    def screenshot(self, label):
+        self._shot += 1
+        out = os.path.join(self.artifacts, "%02d-%s.png" % (self._shot, re.sub(r"\W+", "-", label)))
+        png = subprocess.run(["grim", "-"], env=self.env, capture_output=True, timeout=30,
+                             **self.user_kw).stdout
+        with open(out, "wb") as f:
+            f.write(png)
+        return out
+
+    def desktop_content(self):
+        """The bounds of what is shown off the panel (the one window or
+        layer surface there), read off the screen."""
+        x0, y0, w, h = self.panel_strip()
+        top = y0 + h if y0 == 0 else 0
+        rest = self.size[1] - h
+        time.sleep(0.3)  # for the pointer to hide
+        return _icon_bounds(self.grab(0, top, self.size[0], rest), self.size[0], rest, 0, top)
+
+
+class GnomeSession(WaylandSession):
+    """GNOME Shell 43 headless on Wayland, with the AppIndicator extension as
+    its tray and the shell's own notification server. There is no layer
+    shell and no virtual pointer protocol: clicks, the icon's and windows'
+    places and screenshots go through the shell's Eval (--unsafe-mode)."""
+
+    EXTENSION = "ubuntu-appindicators@ubuntu.com"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="gnome" if tray is True else tray, **kw)
+
+    @classmethod
+    def unavailable(cls):
+        if not shutil.which("gnome-shell") or not shutil.which("gjs"):
+            return "gnome-shell or gjs is not installed (tools/install-deps.sh installs them)"
+        if not os.path.isdir("/usr/share/gnome-shell/extensions/" + cls.EXTENSION):
+            return "gnome-shell-extension-appindicator is not installed"
+        return super().unavailable()
+
+    def _start_bus(self):
+        super()._start_bus()
+        # The shell's login manager needs a system bus; a private one will do.
+        out = subprocess.run(
+            ["dbus-daemon", "--session", "--fork", "--nosyslog",
+             "--address=unix:path=" + self.path("runtime", "system_bus"),
+             "--print-address=1", "--print-pid=1"],
+            env=self.env, capture_output=True, text=True, timeout=20, check=True,
+            **self.user_kw).stdout.split()
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = out[0]
+        self._children.append(_Pid(int(out[1])))
+
+    def _gsettings(self, *args):
+        subprocess.run(["gsettings", *args], env=self.env, capture_output=True, timeout=20,
+                       check=True, **self.user_kw)
+
+    def _start_x(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions",
+                        "['%s']" % self.EXTENSION if self.tray else "[]")
+        self._gsettings("set", "org.gnome.desktop.notifications", "show-banners", "true")
+        self._spawn("gnome-shell", ["gnome-shell", "--headless", "--wayland", "--unsafe-mode",
+                                    "--virtual-monitor", "%dx%d" % self.size])
+        wait_until(lambda: self.eval("Main.layoutManager._startingUp === false") == "true", 60,
+                   interval=0.3, what="GNOME Shell")
+        self.env["WAYLAND_DISPLAY"] = "wayland-0"
+        # The desktop, not the overview it starts in; and a pointer that the
+        # seat has taken in before the first click.
+        self.eval("Main.overview.hide(), global._pendraPointer = imports.gi.Clutter"
+                  ".get_default_backend().get_default_seat().create_virtual_device("
+                  "imports.gi.Clutter.InputDeviceType.POINTER_DEVICE), 1")
+        time.sleep(0.5)
+
+    def eval(self, script):
+        """The shell's Eval of a JavaScript expression: the JSON text of its
+        value, or None."""
+        r = subprocess.run(
+            ["gdbus", "call", "--session", "--dest", "org.gnome.Shell", "--object-path",
+             "/org/gnome/Shell", "--method", "org.gnome.Shell.Eval", script],
+            env=self.env, capture_output=True, text=True, timeout=20, **self.user_kw)
+        m = re.match(r"\((true|false), '(.*)'\)$", r.stdout.strip(), re.S)
+        return m.group(2) if m and m.group(1) == "true" else None
+
+    def start_tray(self, kind="gnome"):
+        self.tray = kind
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
+        self.wait_tray()
+
+    def restart_tray(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
+        wait_until(lambda: not self._tray_up(), 10, what="the extension to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        wait_until(lambda: self.bus_name_has_owner("org.freedesktop.Notifications"), 20,
+                   what="the shell's notification server")
+
+    def click(self, x, y, button=1):
+        self.eval(
+            "(() => { const d = global._pendraPointer;"
+            " const t = GLib.get_monotonic_time();"
+            " d.notify_absolute_motion(t, %d, %d); return 1; })()" % (x, y))
+        time.sleep(0.05)
+        for state in ("PRESSED", "RELEASED"):
+            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), %d,"
+                      " imports.gi.Clutter.ButtonState.%s), 1" % (button, state))
+
+    def find_icon(self, timeout=10.0):
+        def look():
+            out = self.eval(
+                "JSON.stringify(Object.keys(Main.panel.statusArea)"
+                ".filter(k => k.startsWith('appindicator-'))"
+                ".map(k => Main.panel.statusArea[k]).filter(a => a.visible && a.mapped)"
+                ".map(a => { const [x, y] = a.get_transformed_position();"
+                " const [w, h] = a.get_transformed_size(); return [x, y, w, h]; }))")
+            boxes = json.loads(json.loads(out)) if out else []
+            if len(boxes) != 1 or None in boxes[0]:  # one, laid out
+                return None
+            x, y, w, h = (int(round(v)) for v in boxes[0])
+            return Widget(x, y, w, h, "icon", "tray-icon", "") if w > 0 else None
+        return wait_until(look, timeout, interval=0.2, what="the icon in the top bar")
+
+    def menu_item(self, label):
+        """The bounds of the open tray menu's item with that label, or None."""
+        out = self.eval(
+            "JSON.stringify(Object.keys(Main.panel.statusArea)"
+            ".filter(k => k.startsWith('appindicator-')).map(k => Main.panel.statusArea[k].menu)"
+            ".filter(m => m.isOpen).flatMap(m => m._getMenuItems())"
+            ".filter(i => i.label && i.label.text === %s).map(i => {"
+            " const [x, y] = i.get_transformed_position(); const [w, h] = i.get_transformed_size();"
+            " return [x, y, w, h]; }))" % json.dumps(label))
+        boxes = json.loads(json.loads(out)) if out else []
+        if not boxes:
+            return None
+        return Widget(*(int(round(v)) for v in boxes[0]), "menuitem", label, label)
+
+    def window_rect(self, title):
+        """Where mutter shows the window of that title: a Wayland client
+        cannot know its own place."""
+        out = self.eval(
+            "JSON.stringify(global.get_window_actors().map(a => a.meta_window)"
+            ".filter(w => w.get_title() === %s && w.showing_on_its_workspace())"
+            ".map(w => { const r = w.get_frame_rect(); return [r.x, r.y, r.width, r.height]; }))"
+            % json.dumps(title))
+        boxes = json.loads(json.loads(out)) if out else []
+        return Widget(*boxes[0], "window", title, title) if boxes else None
+
+    def screenshot(self, label):
+        self._shot += 1
+        out = os.path.join(self.artifacts, "%02d-%s.png" % (self._shot, re.sub(r"\W+", "-", label)))
+        own = self.path("shot.png")
+        subprocess.run(["gdbus", "call", "--session", "--dest", "org.gnome.Shell.Screenshot",
+                        "--object-path", "/org/gnome/Shell/Screenshot", "--method",
+                        "org.gnome.Shell.Screenshot.Screenshot", "false", "false", own],
+                       env=self.env, capture_output=True, timeout=30, **self.user_kw)
+        if os.path.exists(own):
+            shutil.move(own, out)
+        return out
 
 
 class AlarmsFileCase(unittest.TestCase):

@@ -36,29 +36,7 @@ class ShellSession(unittest.TestCase):
 
 
 class TopPanel(ShellSession):
-    def test_icon_opens_the_popover_below_it_and_outside_click_closes(self):
-        pop = self.open_popover()
-        self.assertEqual(pop.text, "Pendra")
-        self.assert_against_icon(pop)
-        self.assertGreaterEqual(pop.y, self.icon.y + self.icon.h)
-        self.assertLess(pop.y - (self.icon.y + self.icon.h), 30)
-        self.app.wait_widget("tab-1", text="Alarms")
-        self.session.screenshot("open")
-        self.session.click(200, 600)
-        self.app.wait_window("popover", present=False)
-        # With the popover hidden an outside click does nothing.
-        self.session.click(200, 600)
-        time.sleep(0.5)
-        self.assertIsNone(self.app.window("popover"))
-
-    def test_second_click_on_the_icon_closes_and_does_not_reopen(self):
-        self.open_popover()
-        self.session.click(*self.icon.center)
-        self.app.wait_window("popover", present=False)
-        time.sleep(1.0)
-        self.assertIsNone(self.app.window("popover"))
-        self.open_popover()
-
+    # Clicks on the icon and outside: test_desktops, on every desktop.
     def test_second_launch_shows_the_first_and_exits(self):
         second = subprocess.run([self.session.binary], env=self.session.env, timeout=30,
                                 capture_output=True)
