@@ -784,9 +784,14 @@ bool AlarmViewController::isRinging() const {
 }
 
 bool AlarmViewController::isRinging(int row) const {
+    return ringingNotification(row) != nullptr;
+}
+
+UserNotificationPtr AlarmViewController::ringingNotification(int row) const {
     const quint64 id = row >= 0 && row < alarmIds_.size() ? alarmIds_[row] : 0;
-    return std::any_of(ringing_.begin(), ringing_.end(),
-                       [id](const Ring& r) { return r.id == id; });
+    const auto it =
+        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
+    return it == ringing_.end() ? nullptr : it->notification;
 }
 
 void AlarmViewController::updateSound() {
@@ -842,26 +847,19 @@ void AlarmViewController::stopRinging(quint64 id, bool withdraw) {
 }
 
 void AlarmViewController::snoozeRinging(int row) {
-    if (!isRinging(row)) {
+    const UserNotificationPtr n = ringingNotification(row);
+    if (!n) {
         return;
     }
-    const quint64 id = alarmIds_[row];
-    const auto it =
-        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
-    const UserNotificationPtr n = it->notification;
     notificationCenter.removeDeliveredNotification(n);
     n->activationType = ActivationType::ActionButtonClicked;
     notificationDidActivate(notificationCenter, n);
 }
 
 void AlarmViewController::dismissRinging(int row) {
-    if (!isRinging(row)) {
-        return;
+    if (const UserNotificationPtr n = ringingNotification(row)) {
+        notificationDidDismissAlert(notificationCenter, n);
     }
-    const quint64 id = alarmIds_[row];
-    const auto it =
-        std::find_if(ringing_.begin(), ringing_.end(), [id](const Ring& r) { return r.id == id; });
-    notificationDidDismissAlert(notificationCenter, it->notification);
 }
 
 void AlarmViewController::notificationWillDeliver(UserNotificationCenter&,

@@ -99,6 +99,8 @@ public:
     // Some alarm's alert is unanswered; isRinging(row): that row's.
     bool isRinging() const;
     bool isRinging(int row) const;
+    // The alert of a ringing row, else null.
+    UserNotificationPtr ringingNotification(int row) const;
     // The ringtone sounding now (the latest unanswered alarm with a sound's).
     QString soundingTone() const { return soundingTone_; }
     AlarmStore& store() { return store_; }
