@@ -11,6 +11,9 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
   libglib2.0-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # translations: lupdate/lrelease with their CMake functions, and Qt's own
+  # strings for the standard dialogs
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   # audio playback through Qt Multimedia's GStreamer backend
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-pulseaudio
