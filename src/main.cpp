@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Appearance.h"
+#include "app/Language.h"
 #include "app/Popover.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Zentho"));
     QApplication::setDesktopFileName(QStringLiteral("pendra"));
     QApplication::setQuitOnLastWindowClosed(false);
+    pendra::installTranslations();
 
     pendra::SingleInstance instance;
     if (!instance.claim()) {

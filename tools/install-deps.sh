@@ -13,6 +13,9 @@ PACKAGES=(
   # the popover as a Wayland layer surface: QPA's native interface, libwayland, wayland-scanner
   qt6-base-private-dev libwayland-dev libwayland-bin
   libglib2.0-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # translations: lupdate/lrelease with their CMake functions, and Qt's own
+  # strings for the standard dialogs
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   # audio playback through Qt Multimedia's GStreamer backend
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   gstreamer1.0-pulseaudio

@@ -1,5 +1,6 @@
 #include "alarms/Alarm.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <algorithm>
@@ -54,7 +55,7 @@ Alarm::Alarm(const QStringList& ringtones)
                    : (ringtones.isEmpty() ? QStringLiteral("None") : ringtones.first())),
       snooze(9),
       isSnoozed(false),
-      label(QStringLiteral("Alarm")),
+      label(QCoreApplication::translate("pendra::AlarmViewController", "Alarm")),
       enabled(true) {}
 
 std::optional<Alarm> Alarm::fromDictionary(const QVariantMap& object) {

@@ -1,5 +1,6 @@
 #include "alarms/AlarmRules.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 #include <numeric>
@@ -126,44 +127,48 @@ QString alarmTimeText(qint64 hour, qint64 minute, bool do24HourTime) {
 }
 
 QString repeatDaysText(const std::array<bool, 7>& days) {
-    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kDays[7] = {
+        QT_TRANSLATE_NOOP("AlarmRules", "Sun"), QT_TRANSLATE_NOOP("AlarmRules", "Mon"),
+        QT_TRANSLATE_NOOP("AlarmRules", "Tue"), QT_TRANSLATE_NOOP("AlarmRules", "Wed"),
+        QT_TRANSLATE_NOOP("AlarmRules", "Thu"), QT_TRANSLATE_NOOP("AlarmRules", "Fri"),
+        QT_TRANSLATE_NOOP("AlarmRules", "Sat")};
     constexpr std::array<bool, 7> kWeekdays = {false, true, true, true, true, true, false};
     constexpr std::array<bool, 7> kWeekends = {true, false, false, false, false, false, true};
     if (days == std::array<bool, 7>{true, true, true, true, true, true, true}) {
-        return QStringLiteral("Every day");
+        return QCoreApplication::translate("AlarmRules", "Every day");
     }
     if (days == kWeekdays) {
-        return QStringLiteral("Weekdays");
+        return QCoreApplication::translate("AlarmRules", "Weekdays");
     }
     if (days == kWeekends) {
-        return QStringLiteral("Weekends");
+        return QCoreApplication::translate("AlarmRules", "Weekends");
     }
     QStringList names;
     for (size_t i = 0; i < days.size(); ++i) {
         if (days[i]) {
-            names << QString::fromLatin1(kDays[i]);
+            names << QCoreApplication::translate("AlarmRules", kDays[i]);
         }
     }
     return names.join(QLatin1Char(' '));
 }
 
 QString snoozeText(qint64 snooze) {
-    return QStringLiteral("Snooze: ") + QString::number(snooze) + QStringLiteral(" mins");
+    return QCoreApplication::translate("AlarmRules", "Snooze: %1 mins").arg(snooze);
 }
 
 QString minutesLeftText(const QDateTime& now, const QDateTime& delivery) {
     const qint64 minutes = now.secsTo(delivery) / 60;  // truncates toward zero
-    return QString::number(minutes + 1) + QStringLiteral("m left");
+    return QCoreApplication::translate("AlarmRules", "%1m left").arg(minutes + 1);
 }
 
 QString nextAlarmToolTip(const std::optional<QDateTime>& next, bool do24HourTime) {
     if (!next || !next->isValid()) {
         return QStringLiteral("Pendra");
     }
-    static const char* const kDays[7] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-    return QStringLiteral("Pendra - next alarm ") +
-           QString::fromLatin1(kDays[next->date().dayOfWeek() - 1]) + QLatin1Char(' ') +
-           alarmTimeText(next->time().hour(), next->time().minute(), do24HourTime);
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    return QCoreApplication::translate("AlarmRules", "Pendra - next alarm %1 %2")
+        .arg(QCoreApplication::translate("AlarmRules", kDays[next->date().dayOfWeek() % 7]),
+             alarmTimeText(next->time().hour(), next->time().minute(), do24HourTime));
 }
 
 QString filterSnoozeDigits(const QString& text) {

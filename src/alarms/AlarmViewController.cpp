@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,20 +75,20 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     setFixedSize(kPanelWidth, kPanelHeight);
     do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);
 
-    newAlarmBtn_ = new QPushButton(QStringLiteral("New Alarm"), this);
+    newAlarmBtn_ = new QPushButton(tr("New Alarm"), this);
     newAlarmBtn_->setObjectName(QStringLiteral("alarmNew"));
     newAlarmBtn_->setGeometry(8, 4, 110, 28);
     // Created between the two buttons: Tab visits it in reading order.
-    gentleWakeBox_ = new QCheckBox(QStringLiteral("Gentle wake"), this);
+    gentleWakeBox_ = new QCheckBox(tr("Gentle wake"), this);
     gentleWakeBox_->setObjectName(QStringLiteral("alarmGentleWake"));
-    gentleWakeBox_->setToolTip(QStringLiteral("Alarms rise from quiet to full volume over 30 s"));
+    gentleWakeBox_->setToolTip(tr("Alarms rise from quiet to full volume over 30 s"));
     gentleWakeBox_->adjustSize();
     gentleWakeBox_->move((kPanelWidth - gentleWakeBox_->width()) / 2,
                          4 + (28 - gentleWakeBox_->height()) / 2);
     gentleWakeBox_->setChecked(UserDefaults::standard().boolForKey(kGentleWakeKey));
     connect(gentleWakeBox_, &QCheckBox::toggled, this,
             [](bool on) { UserDefaults::standard().setBool(kGentleWakeKey, on); });
-    clearBtn_ = new QPushButton(QStringLiteral("Clear"), this);
+    clearBtn_ = new QPushButton(tr("Clear"), this);
     clearBtn_->setObjectName(QStringLiteral("alarmClear"));
     clearBtn_->setGeometry(kPanelWidth - 8 - 80, 4, 80, 28);
     connect(newAlarmBtn_, &QPushButton::clicked, this, [this] { newAlarmButtonClicked(); });
@@ -99,9 +100,8 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
             return;
         }
         askBefore(this, QStringLiteral("alarmClearAlert"),
-                  count == 1 ? QStringLiteral("Delete 1 alarm?")
-                             : QStringLiteral("Delete all %1 alarms?").arg(count),
-                  QStringLiteral("Delete"), [this] { clearAlarms(); });
+                  count == 1 ? tr("Delete 1 alarm?") : tr("Delete all %1 alarms?").arg(count),
+                  tr("Delete"), [this] { clearAlarms(); });
     });
 
     tableView_ = new QScrollArea(this);
@@ -124,7 +124,7 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     tableView_->setWidget(tableContent_);
     tableView_->viewport()->setAutoFillBackground(false);
     tableContent_->setAutoFillBackground(false);
-    emptyLabel_ = new QLabel(QStringLiteral("No alarms"), this);
+    emptyLabel_ = new QLabel(tr("No alarms"), this);
     emptyLabel_->setObjectName(QStringLiteral("alarmEmpty"));
     emptyLabel_->setAlignment(Qt::AlignCenter);
     emptyLabel_->setForegroundRole(QPalette::PlaceholderText);
@@ -158,13 +158,15 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     cancelBtn_ = new QToolButton(editorHolder_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentText(); }, editorHolder_);
+        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentData().toString(); },
+        editorHolder_);
     preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
     connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
             &TonePreview::toneChanged);
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     for (int i = 0; i < 7; ++i) {
-        repeat_[size_t(i)] = new QCheckBox(QString::fromLatin1(kDays[i]), editorHolder_);
+        repeat_[size_t(i)] =
+            new QCheckBox(QCoreApplication::translate("AlarmRules", kDays[i]), editorHolder_);
         repeat_[size_t(i)]->setObjectName(QStringLiteral("alarmRepeat-%1").arg(i));
     }
 
@@ -354,13 +356,13 @@ QWidget* AlarmViewController::makeStatic(int row) {
 
     const bool ringing = isRinging(row);
     if (alarm.isSnoozed && !ringing) {
-        auto* stop = new QPushButton(QStringLiteral("Stop"), view);
+        auto* stop = new QPushButton(tr("Stop"), view);
         stop->setObjectName(QStringLiteral("alarmStop-%1").arg(row));
         stop->setGeometry(rowFrame(kStaticHeight, 325, 2, 40, 26));
         connect(stop, &QPushButton::clicked, this,
                 [this, view] { stopSnooze(int(alarmViews_.indexOf(view))); });
     }
-    auto* edit = new QPushButton(QStringLiteral("Edit"), view);
+    auto* edit = new QPushButton(tr("Edit"), view);
     edit->setObjectName(QStringLiteral("alarmEdit-%1").arg(row));
     // The row's buttons are 26 of the design's 32 high, so that those of
     // neighbouring rows do not touch.
@@ -372,7 +374,7 @@ QWidget* AlarmViewController::makeStatic(int row) {
     enabled->setObjectName(QStringLiteral("alarmEnabled-%1").arg(row));
     enabled->setGeometry(rowFrame(kStaticHeight, 424, 6, 18, 18));
     enabled->setChecked(alarm.enabled);
-    enabled->setAccessibleName(QStringLiteral("Enabled"));
+    enabled->setAccessibleName(tr("Enabled"));
     connect(enabled, &QCheckBox::toggled, this,
             [this, view](bool on) { toggleAlarm(int(alarmViews_.indexOf(view)), on); });
 
@@ -392,8 +394,7 @@ QWidget* AlarmViewController::makeStatic(int row) {
 
     if (ringing) {
         // The alert's own answers, where the user looks for the alarm.
-        auto* state =
-            plainLabel(view, QStringLiteral("Ringing"), QStringLiteral("alarmRinging-%1").arg(row));
+        auto* state = plainLabel(view, tr("Ringing"), QStringLiteral("alarmRinging-%1").arg(row));
         QFont bold = state->font();
         bold.setBold(true);
         state->setFont(bold);
@@ -406,16 +407,17 @@ QWidget* AlarmViewController::makeStatic(int row) {
             connect(b, &QPushButton::clicked, this,
                     [this, view, action] { (this->*action)(int(alarmViews_.indexOf(view))); });
         };
-        answer(QStringLiteral("Snooze"), QStringLiteral("alarmSnoozeNow-%1"), 222, 72,
+        answer(tr("Snooze"), QStringLiteral("alarmSnoozeNow-%1"), 222, 72,
                &AlarmViewController::snoozeRinging);
-        answer(QStringLiteral("Dismiss"), QStringLiteral("alarmDismiss-%1"), 298, 74,
+        answer(tr("Dismiss"), QStringLiteral("alarmDismiss-%1"), 298, 74,
                &AlarmViewController::dismissRinging);
         return view;
     }
 
-    auto* ringtone = plainLabel(view, alarm.ringtone, QStringLiteral("alarmRingtone-%1").arg(row));
+    const QString tone = alarm.ringtone == QLatin1String("None") ? tr("None") : alarm.ringtone;
+    auto* ringtone = plainLabel(view, tone, QStringLiteral("alarmRingtone-%1").arg(row));
     ringtone->move(rowFrame(kStaticHeight, 165, 7, 40, 17).topLeft());
-    ringtone->setText(ringtone->fontMetrics().elidedText(alarm.ringtone, Qt::ElideRight, 96));
+    ringtone->setText(ringtone->fontMetrics().elidedText(tone, Qt::ElideRight, 96));
     ringtone->adjustSize();
 
     QString snooze = snoozeText(alarm.snooze);
@@ -423,7 +425,7 @@ QWidget* AlarmViewController::makeStatic(int row) {
         const UserNotificationPtr current = currentNotification(row);
         snooze = current && current->deliveryDate
                      ? minutesLeftText(Clock::now(), *current->deliveryDate)
-                     : QStringLiteral("snoozed");
+                     : tr("snoozed");
     }
     auto* snoozeField = plainLabel(view, snooze, QStringLiteral("alarmSnooze-%1").arg(row));
     QFont font = snoozeField->font();
@@ -466,10 +468,10 @@ QWidget* AlarmViewController::makeEditable(int row) {
     view->setObjectName(QStringLiteral("alarmEditRow-%1").arg(row));
     view->resize(kPanelWidth, kEditableHeight);
 
-    doneBtn_->setText(QStringLiteral("Done"));
-    deleteBtn_->setText(QStringLiteral("Delete"));
+    doneBtn_->setText(tr("Done"));
+    deleteBtn_->setText(tr("Delete"));
     cancelBtn_->setText(QStringLiteral("X"));
-    cancelBtn_->setAccessibleName(QStringLiteral("Cancel"));
+    cancelBtn_->setAccessibleName(tr("Cancel"));
     doneBtn_->setGeometry(rowFrame(kEditableHeight, 376, 29, 46, 32));
     deleteBtn_->setGeometry(rowFrame(kEditableHeight, 3, -3, 68, 32));
     // The design's 42-point frame is a circle's bounding box; Qt draws the
@@ -484,12 +486,12 @@ QWidget* AlarmViewController::makeEditable(int row) {
                                                          : QStringLiteral("h:mm AP"));
     alarmTimeDatePicker_->setTime(QTime(int(alarm.hour), int(alarm.minute)));
     alarmTimeDatePicker_->setGeometry(rowFrame(kEditableHeight, 8, 34, 85, 27));
-    alarmTimeDatePicker_->setAccessibleName(QStringLiteral("Alarm time"));
+    alarmTimeDatePicker_->setAccessibleName(tr("Alarm time"));
 
-    alarmLabelTextField_->setPlaceholderText(QStringLiteral("Alarm label"));
+    alarmLabelTextField_->setPlaceholderText(tr("Alarm label"));
     alarmLabelTextField_->setText(alarm.label);
     alarmLabelTextField_->setGeometry(rowFrame(kEditableHeight, 97, 34, 76, 23));
-    alarmLabelTextField_->setAccessibleName(QStringLiteral("Alarm label"));
+    alarmLabelTextField_->setAccessibleName(tr("Alarm label"));
 
     for (int i = 0; i < 7; ++i) {
         QCheckBox* box = repeat_[size_t(i)];
@@ -503,14 +505,16 @@ QWidget* AlarmViewController::makeEditable(int row) {
     names.removeDuplicates();
     names.removeAll(QStringLiteral("None"));
     ringtonePopUpBtn_->clear();
-    ringtonePopUpBtn_->addItem(QStringLiteral("None"));
-    ringtonePopUpBtn_->addItems(names);
-    ringtonePopUpBtn_->setAccessibleName(QStringLiteral("Ringtone"));
-    int selected = ringtonePopUpBtn_->findText(alarm.ringtone, Qt::MatchExactly);
+    ringtonePopUpBtn_->addItem(tr("None"), QStringLiteral("None"));
+    for (const QString& n : names) {
+        ringtonePopUpBtn_->addItem(n, n);
+    }
+    ringtonePopUpBtn_->setAccessibleName(tr("Ringtone"));
+    int selected = ringtonePopUpBtn_->findData(alarm.ringtone);
     if (selected < 0) {
         // The stored ringtone has gone: offer the one a new alarm would get,
         // so that Done does not silence the alarm unasked.
-        selected = ringtonePopUpBtn_->findText(Alarm(names).ringtone, Qt::MatchExactly);
+        selected = ringtonePopUpBtn_->findData(Alarm(names).ringtone);
     }
     ringtonePopUpBtn_->setCurrentIndex(std::max(selected, 0));
     // Sized to its content, but leaving the preview button room before the
@@ -524,7 +528,7 @@ QWidget* AlarmViewController::makeEditable(int row) {
 
     snoozeTextField_->setText(QString::number(alarm.snooze));
     snoozeTextField_->setGeometry(rowFrame(kEditableHeight, 301, 34, 24, 23));
-    snoozeTextField_->setAccessibleName(QStringLiteral("Snooze minutes"));
+    snoozeTextField_->setAccessibleName(tr("Snooze minutes"));
     snoozeStepper_->setRange(1, 99);
     snoozeStepper_->setIncrement(1);
     snoozeStepper_->setAutorepeat(true);
@@ -534,8 +538,8 @@ QWidget* AlarmViewController::makeEditable(int row) {
         snoozeStepper_->setValue(int(std::clamp<qint64>(alarm.snooze, 1, 99)));
     }
     snoozeStepper_->setGeometry(rowFrame(kEditableHeight, 325, 33, 19, 27));
-    snoozeStepper_->setAccessibleName(QStringLiteral("Snooze minutes"));
-    snoozeLbl_->setText(QStringLiteral("mins"));
+    snoozeStepper_->setAccessibleName(tr("Snooze minutes"));
+    snoozeLbl_->setText(tr("mins"));
     snoozeLbl_->setGeometry(rowFrame(kEditableHeight, 345, 35, 31, 17));
 
     const QList<QWidget*> order = {doneBtn_,           deleteBtn_,           cancelBtn_,
@@ -603,8 +607,8 @@ QList<UserNotificationPtr> AlarmViewController::createNotification(int row, bool
         n.title = QStringLiteral("Pendra");
         n.subtitle = alarm.label;
         n.hasActionButton = true;
-        n.actionButtonTitle = QStringLiteral("Snooze");
-        n.otherButtonTitle = QStringLiteral("Dismiss");
+        n.actionButtonTitle = tr("Snooze");
+        n.otherButtonTitle = tr("Dismiss");
         n.deliveryRepeatIntervalDays = repeatDays;
         n.userInfo.insert(kAlarmIdKey, alarmIds_[row]);
         if (alarm.enabled) {
@@ -1052,13 +1056,13 @@ Alarm AlarmViewController::committedAlarm() const {
     for (int i = 0; i < 7; ++i) {
         days[size_t(i)] = repeat_[size_t(i)]->isChecked();
     }
-    QString ringtone = ringtonePopUpBtn_->currentText();
+    QString ringtone = ringtonePopUpBtn_->currentData().toString();
     if (ringtonePopUpBtn_->currentIndex() < 0) {
         ringtone = Alarm(getRingtones(ringer_->folder())).ringtone;
     }
     const QString label = alarmLabelTextField_->text();
     return Alarm(time.hour(), time.minute(), ringtone, snoozeFromText(snoozeTextField_->text()),
-                 label.isEmpty() ? QStringLiteral("Alarm") : label, days, true);
+                 label.isEmpty() ? tr("Alarm") : label, days, true);
 }
 
 void AlarmViewController::doneBtnPressed() {

@@ -139,12 +139,12 @@ void AppDelegate::applicationDidFinishLaunching() {
         statusMenu_ = new QMenu();
         statusMenu_->setParent(nullptr);
         connect(this, &QObject::destroyed, statusMenu_, &QObject::deleteLater);
-        statusMenu_->addAction(QStringLiteral("Open Pendra"), this, [this] {
+        statusMenu_->addAction(tr("Open Pendra"), this, [this] {
             if (!isPopoverShown()) {
                 showPopover();
             }
         });
-        statusMenu_->addAction(QStringLiteral("Quit"), this, &AppDelegate::requestTermination);
+        statusMenu_->addAction(tr("Quit"), this, &AppDelegate::requestTermination);
         notifierItem_ = new StatusNotifierItem(QStringLiteral("pendra"), this);
         notifierItem_->setTitle(QStringLiteral("Pendra"));
         notifierItem_->setIcon(statusImage());
@@ -297,17 +297,16 @@ void AppDelegate::areYouSureQuit(std::function<void(bool, bool)> completion) {
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowTitle(QStringLiteral("Pendra"));
     alert->setIcon(QMessageBox::Warning);
-    alert->setText(QStringLiteral("Are you sure you want to quit?"));
-    alert->setInformativeText(
-        QStringLiteral("Alarms and timers will not go off if the app is closed."));
+    alert->setText(tr("Are you sure you want to quit?"));
+    alert->setInformativeText(tr("Alarms and timers will not go off if the app is closed."));
     alert->setTextFormat(Qt::PlainText);
-    QPushButton* quit = alert->addButton(QStringLiteral("Quit"), QMessageBox::AcceptRole);
-    QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* quit = alert->addButton(tr("Quit"), QMessageBox::AcceptRole);
+    QPushButton* cancel = alert->addButton(tr("Cancel"), QMessageBox::RejectRole);
     quit->setObjectName(QStringLiteral("quitAlertQuit"));
     cancel->setObjectName(QStringLiteral("quitAlertCancel"));
     alert->setDefaultButton(quit);
     alert->setEscapeButton(cancel);
-    auto* suppression = new QCheckBox(QStringLiteral("Don't show this again"));
+    auto* suppression = new QCheckBox(tr("Don't show this again"));
     suppression->setObjectName(QStringLiteral("quitAlertSuppression"));
     alert->setCheckBox(suppression);
     useDialogButtons(alert);

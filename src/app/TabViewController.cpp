@@ -17,14 +17,11 @@ TabViewController::TabViewController(UserNotificationCenter& center, QWidget* pa
         p->setFixedSize(kPanelWidth, kPanelHeight);
         addTab(p, title);
     };
-    add(new WorldClockViewController(), QStringLiteral("World Clock"),
+    add(new WorldClockViewController(), tr("World Clock"),
         QStringLiteral("WorldClockViewController"));
-    add(new AlarmViewController(center), QStringLiteral("Alarms"),
-        QStringLiteral("AlarmViewController"));
-    add(new TimerViewController(center), QStringLiteral("Timer"),
-        QStringLiteral("TimerViewController"));
-    add(new StopwatchViewController(), QStringLiteral("Stopwatch"),
-        QStringLiteral("StopwatchViewController"));
+    add(new AlarmViewController(center), tr("Alarms"), QStringLiteral("AlarmViewController"));
+    add(new TimerViewController(center), tr("Timer"), QStringLiteral("TimerViewController"));
+    add(new StopwatchViewController(), tr("Stopwatch"), QStringLiteral("StopwatchViewController"));
     // A stored index that names no tab cannot come from the program; open the first.
     selectedItem_ = (stored >= 0 && stored < count()) ? int(stored) : 0;
 }

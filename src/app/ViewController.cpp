@@ -20,8 +20,8 @@ bool do24HourTimeFromFormat(const std::optional<QString>& format) {
 ViewController::ViewController(UserNotificationCenter& center, QWidget* parent)
     : QWidget(parent),
       tabView_(new TabViewController(center, this)),
-      startAtLogin_(new QCheckBox(QStringLiteral("Start at Login"), this)),
-      quitBtn_(new QPushButton(QStringLiteral("Quit"), this)) {
+      startAtLogin_(new QCheckBox(tr("Start at Login"), this)),
+      quitBtn_(new QPushButton(tr("Quit"), this)) {
     setObjectName(QStringLiteral("ViewController"));
     quitBtn_->setObjectName(QStringLiteral("quitButton"));
     quitBtn_->setAutoDefault(false);

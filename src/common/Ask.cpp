@@ -1,5 +1,6 @@
 #include "common/Ask.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -19,9 +20,10 @@ QMessageBox* askBefore(QWidget* parent, const QString& name, const QString& ques
     box->setIcon(QMessageBox::Warning);
     box->setTextFormat(Qt::PlainText);
     box->setText(question);
-    box->setInformativeText(QStringLiteral("This cannot be undone."));
+    box->setInformativeText(QCoreApplication::translate("Ask", "This cannot be undone."));
     QPushButton* go = box->addButton(action, QMessageBox::DestructiveRole);
-    QPushButton* cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    QPushButton* cancel =
+        box->addButton(QCoreApplication::translate("Ask", "Cancel"), QMessageBox::RejectRole);
     go->setObjectName(name + QStringLiteral("Confirm"));
     cancel->setObjectName(name + QStringLiteral("Cancel"));
     // Return must not wipe anything.

@@ -1,5 +1,6 @@
 #include "common/Ringtones.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <filesystem>
 #include <system_error>
@@ -55,7 +56,7 @@ QStringList getRingtones(const QString& path) {
 }
 
 QString silentAlertText(const QString& body) {
-    return body + QStringLiteral(" (no sound could be played)");
+    return QCoreApplication::translate("Ringtones", "%1 (no sound could be played)").arg(body);
 }
 
 QString ringtoneFile(const QString& folder, const QString& name) {

@@ -31,8 +31,7 @@ TonePreview::~TonePreview() = default;
 void TonePreview::present(bool playing) {
     playing_ = playing;
     setIcon(style()->standardIcon(playing ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
-    setAccessibleName(playing ? QStringLiteral("Stop preview")
-                              : QStringLiteral("Preview ringtone"));
+    setAccessibleName(playing ? tr("Stop preview") : tr("Preview ringtone"));
     setToolTip(accessibleName());
 }
 

@@ -82,8 +82,8 @@ void StopwatchViewController::viewDidLoad() {
     const int buttonsY = timeLbl_->geometry().bottom() + 6;
     startStopBtn_->setGeometry(125, buttonsY, 96, 30);
     lapBtn_->setGeometry(229, buttonsY, 96, 30);
-    startStopBtn_->setText(QStringLiteral("Start"));
-    lapBtn_->setText(QStringLiteral("Lap"));
+    startStopBtn_->setText(tr("Start"));
+    lapBtn_->setText(tr("Lap"));
     lapBtn_->setEnabled(false);
     startStopBtn_->setAutoDefault(false);
     lapBtn_->setAutoDefault(false);
@@ -168,15 +168,15 @@ void StopwatchViewController::lapBtnPressed() {
 
 void StopwatchViewController::startStopwatch() {
     swState_ = State::on;
-    lapBtn_->setText(QStringLiteral("Lap"));
+    lapBtn_->setText(tr("Lap"));
     lapBtn_->setEnabled(true);
-    startStopBtn_->setText(QStringLiteral("Stop"));
+    startStopBtn_->setText(tr("Stop"));
     // The new timer first: replacing the old queue waits for a tick of the
     // previous run still in flight, which must not count into this one.
     createTimer();
     {
         std::lock_guard lock(mutex_);
-        laps_.append(Lap{QStringLiteral("Lap 1"), 0});
+        laps_.append(Lap{tr("Lap %1").arg(1), 0});
         counting_ = true;
     }
     reloadLapTable();
@@ -187,8 +187,8 @@ void StopwatchViewController::startStopwatch() {
 
 void StopwatchViewController::pauseStopwatch() {
     swState_ = State::paused;
-    lapBtn_->setText(QStringLiteral("Reset"));
-    startStopBtn_->setText(QStringLiteral("Start"));
+    lapBtn_->setText(tr("Reset"));
+    startStopBtn_->setText(tr("Start"));
     if (dst_) {
         dst_->suspend();
     }
@@ -198,8 +198,8 @@ void StopwatchViewController::pauseStopwatch() {
 
 void StopwatchViewController::resumeStopwatch() {
     swState_ = State::on;
-    lapBtn_->setText(QStringLiteral("Lap"));
-    startStopBtn_->setText(QStringLiteral("Stop"));
+    lapBtn_->setText(tr("Lap"));
+    startStopBtn_->setText(tr("Stop"));
     if (dst_) {
         dst_->resume();
     }
@@ -207,9 +207,9 @@ void StopwatchViewController::resumeStopwatch() {
 
 void StopwatchViewController::resetStopwatch() {
     swState_ = State::off;
-    lapBtn_->setText(QStringLiteral("Lap"));
+    lapBtn_->setText(tr("Lap"));
     lapBtn_->setEnabled(false);
-    startStopBtn_->setText(QStringLiteral("Start"));
+    startStopBtn_->setText(tr("Start"));
     if (dst_) {
         dst_->cancel();
     }
@@ -227,7 +227,7 @@ void StopwatchViewController::resetStopwatch() {
 void StopwatchViewController::createLap() {
     {
         std::lock_guard lock(mutex_);
-        laps_.insert(0, Lap{QStringLiteral("Lap ") + QString::number(laps_.size() + 1), 0});
+        laps_.insert(0, Lap{tr("Lap %1").arg(laps_.size() + 1), 0});
     }
     reloadLapTable();
 }

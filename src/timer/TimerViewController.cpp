@@ -65,9 +65,9 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
         f->setAccessibleName(accessible);
         return f;
     };
-    hourTextField_ = field(QStringLiteral("timerHours"), 90, QStringLiteral("Hours"));
-    minuteTextField_ = field(QStringLiteral("timerMinutes"), 190, QStringLiteral("Minutes"));
-    secondTextField_ = field(QStringLiteral("timerSeconds"), 290, QStringLiteral("Seconds"));
+    hourTextField_ = field(QStringLiteral("timerHours"), 90, tr("Hours"));
+    minuteTextField_ = field(QStringLiteral("timerMinutes"), 190, tr("Minutes"));
+    secondTextField_ = field(QStringLiteral("timerSeconds"), 290, tr("Seconds"));
     auto stepper = [this](const QString& name, int x, const QString& accessible) {
         auto* s = new Stepper(this);
         s->setObjectName(name);
@@ -75,24 +75,25 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
         s->setAccessibleName(accessible);
         return s;
     };
-    hourStepper_ = stepper(QStringLiteral("timerHoursStepper"), 162, QStringLiteral("Hours"));
-    minuteStepper_ = stepper(QStringLiteral("timerMinutesStepper"), 262, QStringLiteral("Minutes"));
-    secondStepper_ = stepper(QStringLiteral("timerSecondsStepper"), 362, QStringLiteral("Seconds"));
+    hourStepper_ = stepper(QStringLiteral("timerHoursStepper"), 162, tr("Hours"));
+    minuteStepper_ = stepper(QStringLiteral("timerMinutesStepper"), 262, tr("Minutes"));
+    secondStepper_ = stepper(QStringLiteral("timerSecondsStepper"), 362, tr("Seconds"));
     ringtonesPopUpButton_ = new QComboBox(this);
     ringtonesPopUpButton_->setObjectName(QStringLiteral("timerRingtone"));
-    ringtonesPopUpButton_->setAccessibleName(QStringLiteral("Ringtone"));
+    ringtonesPopUpButton_->setAccessibleName(tr("Ringtone"));
     ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentText(); }, this);
+        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentData().toString(); },
+        this);
     preview_->setObjectName(QStringLiteral("timerRingtonePreview"));
 
-    startPauseResumeBtn_ = new QPushButton(QStringLiteral("Start"), this);
+    startPauseResumeBtn_ = new QPushButton(tr("Start"), this);
     startPauseResumeBtn_->setObjectName(QStringLiteral("timerStart"));
     startPauseResumeBtn_->setGeometry(frame(125, 50, 95, 32));
-    cancelBtn_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelBtn_ = new QPushButton(tr("Cancel"), this);
     cancelBtn_->setObjectName(QStringLiteral("timerCancel"));
     cancelBtn_->setGeometry(frame(230, 50, 95, 32));
-    doneLabel_ = new QLabel(QStringLiteral("Timer done"), this);
+    doneLabel_ = new QLabel(tr("Timer done"), this);
     doneLabel_->setObjectName(QStringLiteral("timerDone"));
     doneLabel_->setGeometry(frame(90, 150, 292, 65));
     doneLabel_->setAlignment(Qt::AlignCenter);
@@ -147,9 +148,9 @@ void TimerViewController::viewDidLoad() {
     }
     cancelBtn_->setEnabled(false);
 
-    hourLabel_->setText(QStringLiteral("hours"));
-    minuteLabel_->setText(QStringLiteral("minutes"));
-    secondLabel_->setText(QStringLiteral("seconds"));
+    hourLabel_->setText(tr("hours"));
+    minuteLabel_->setText(tr("minutes"));
+    secondLabel_->setText(tr("seconds"));
     for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
         // 50 points of the design; DejaVu's digits are wider than the
         // design's font, so two of them fit the 70-point field at 46 px.
@@ -170,13 +171,13 @@ void TimerViewController::viewDidLoad() {
     QStringList names = getRingtones(ringer_->folder());
     names.sort(Qt::CaseSensitive);
     ringtonesPopUpButton_->clear();
-    ringtonesPopUpButton_->addItem(QStringLiteral("None"));
+    ringtonesPopUpButton_->addItem(tr("None"), QStringLiteral("None"));
     for (const QString& n : names) {
         if (n != QLatin1String("None")) {
-            ringtonesPopUpButton_->addItem(n);
+            ringtonesPopUpButton_->addItem(n, n);
         }
     }
-    ringtonesPopUpButton_->setCurrentIndex(ringtonesPopUpButton_->findText(ringtone_));
+    ringtonesPopUpButton_->setCurrentIndex(ringtonesPopUpButton_->findData(ringtone_));
     const QSize hint = ringtonesPopUpButton_->sizeHint();
     const int width = std::max(hint.width(), 70);
     ringtonesPopUpButton_->setGeometry(kPanelWidth / 2 - width / 2, frame(0, 100, 0, 26).y(), width,
@@ -226,7 +227,7 @@ void TimerViewController::ringtoneSelected() {
     if (ringtonesPopUpButton_->currentIndex() < 0) {
         return;
     }
-    ringtone_ = ringtonesPopUpButton_->currentText();
+    ringtone_ = ringtonesPopUpButton_->currentData().toString();
     preview_->toneChanged();
     printLine(ringtone_);
     UserDefaults::standard().setString(kRingtoneKey, ringtone_);
@@ -356,10 +357,10 @@ void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
     UserNotification n;
     n.identifier = QStringLiteral("timer-");
     n.title = QStringLiteral("Pendra");
-    n.subtitle = QStringLiteral("Timer done");
+    n.subtitle = tr("Timer done");
     n.hasActionButton = true;
-    n.actionButtonTitle = QStringLiteral("Repeat");
-    n.otherButtonTitle = QStringLiteral("Dismiss");
+    n.actionButtonTitle = tr("Repeat");
+    n.otherButtonTitle = tr("Dismiss");
     n.userInfo.insert(kCountdownKey, countdown);
     notificationCenter.deliverNotification(makeNotification(std::move(n)));
 }
@@ -407,7 +408,7 @@ Timer TimerViewController::turnOnTimer(const Timer& t) {
     }
     prepareIfEndingSoon(next);
     cancelBtn_->setEnabled(true);
-    startPauseResumeBtn_->setText(QStringLiteral("Pause"));
+    startPauseResumeBtn_->setText(tr("Pause"));
     return next;
 }
 
@@ -422,7 +423,7 @@ Timer TimerViewController::turnOffTimer(const Timer& t) {
     if (actualTimer_) {
         actualTimer_->cancel();
     }
-    startPauseResumeBtn_->setText(QStringLiteral("Start"));
+    startPauseResumeBtn_->setText(tr("Start"));
     cancelBtn_->setEnabled(false);
     return next;
 }
@@ -456,7 +457,7 @@ Timer TimerViewController::pauseTimer(const Timer& t) {
         actualTimer_->suspend();
     }
     updateTextFields();
-    startPauseResumeBtn_->setText(QStringLiteral("Resume"));
+    startPauseResumeBtn_->setText(tr("Resume"));
     return next;
 }
 
@@ -478,7 +479,7 @@ Timer TimerViewController::resumeTimer(const Timer& t) {
         actualTimer_->resume();
     }
     prepareIfEndingSoon(next);
-    startPauseResumeBtn_->setText(QStringLiteral("Pause"));
+    startPauseResumeBtn_->setText(tr("Pause"));
     return next;
 }
 
@@ -566,9 +567,9 @@ void TimerViewController::showDone(bool done) {
         w->setVisible(!done);
     }
     doneLabel_->setVisible(done);
-    cancelBtn_->setText(done ? QStringLiteral("Dismiss") : QStringLiteral("Cancel"));
+    cancelBtn_->setText(done ? tr("Dismiss") : tr("Cancel"));
     if (done) {
-        startPauseResumeBtn_->setText(QStringLiteral("Repeat"));
+        startPauseResumeBtn_->setText(tr("Repeat"));
     }
 }
 

@@ -103,11 +103,11 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
       defaults_(UserDefaults::standard()),
       newCityComboBox_(new QComboBox(this)),
       tableView_(new QTableWidget(this)),
-      addBtn_(new QPushButton(QStringLiteral("Add"), this)),
-      clearBtn_(new QPushButton(QStringLiteral("Clear"), this)),
-      refreshBtn_(new QPushButton(QStringLiteral("Refresh"), this)),
+      addBtn_(new QPushButton(tr("Add"), this)),
+      clearBtn_(new QPushButton(tr("Clear"), this)),
+      refreshBtn_(new QPushButton(tr("Refresh"), this)),
       minuteTimer_(new QTimer(this)),
-      emptyLabel_(new QLabel(QStringLiteral("No cities"), this)) {
+      emptyLabel_(new QLabel(tr("No cities"), this)) {
     newCityComboBox_->setObjectName(QStringLiteral("worldClockCombo"));
     tableView_->setObjectName(QStringLiteral("worldClockTable"));
     addBtn_->setObjectName(QStringLiteral("worldClockAdd"));
@@ -174,9 +174,8 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
             return;
         }
         askBefore(this, QStringLiteral("worldClockClearAlert"),
-                  count == 1 ? QStringLiteral("Remove 1 city?")
-                             : QStringLiteral("Remove all %1 cities?").arg(count),
-                  QStringLiteral("Remove"), [this] { clearBtnPressed(); });
+                  count == 1 ? tr("Remove 1 city?") : tr("Remove all %1 cities?").arg(count),
+                  tr("Remove"), [this] { clearBtnPressed(); });
     });
     connect(refreshBtn_, &QPushButton::clicked, this, &WorldClockViewController::refreshBtnPressed);
 
@@ -402,7 +401,7 @@ QWidget* WorldClockViewController::cellFor(int column, int row, Row& built) {
             deleteBtn->setIcon(crossIcon(palette().color(QPalette::ButtonText)));
             deleteBtn->setIconSize(QSize(16, 16));
             deleteBtn->setAutoRaise(true);
-            deleteBtn->setAccessibleName(QStringLiteral("Delete ") + cities_[row]);
+            deleteBtn->setAccessibleName(tr("Delete %1").arg(cities_[row]));
             deleteBtn->setToolTip(deleteBtn->accessibleName());
             connect(deleteBtn, &QToolButton::clicked, this,
                     [this, deleteBtn] { deleteBtnPressed(deleteBtn); });

@@ -1,6 +1,6 @@
-"""Every tab of the popover at 200 % scaling and in the desktop's dark colour
-scheme: nothing clipped, nothing outside the popover, the popover against its
-icon. Screenshots are kept."""
+"""Every tab of the popover at 200 % scaling in each shipped language and in the
+desktop's dark colour scheme: nothing clipped, nothing outside the popover, the
+popover against its icon. Screenshots are kept."""
 
 import os
 import subprocess
@@ -12,7 +12,7 @@ from harness import Session, inside, wait_until
 
 class TabsCheck:
     def fill_and_check_every_tab(self, pop, what):
-        self.app.click(text="World Clock")
+        self.app.click("tab-0")
         self.app.click("worldClockAdd")
         combo = self.app.wait_widget("worldClockCombo")
         self.session.click(*combo.center)
@@ -21,25 +21,30 @@ class TabsCheck:
         self.session.key("Escape")
         self.session.key("Return")
         self.app.wait_widget("worldClockCity-0", text="Port of Spain")
-        self.app.click(text="Alarms")
+        self.app.click("tab-1")
         self.app.click("alarmNew")
         self.app.wait_widget("alarmDone")
+        self.session.screenshot("%s alarm editor" % what)
+        self.check_widgets("alarm editor", pop)
         self.app.click("alarmDone")
         self.app.wait_widget("alarmTime-0")
         shots = []
         for label in ("World Clock", "Alarms", "Timer", "Stopwatch"):
-            tab = self.app.click(text=label)
+            tab = self.app.click("tab-%d" % len(shots))
             self.app.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
             shots.append(self.session.screenshot("%s %s" % (what, label)))
-            widgets = self.app.screen()[1]
-            self.assertTrue(widgets)
-            for w in widgets:
-                if w.kind.startswith("tab"):
-                    continue
-                self.assertNotEqual(w.kind, "label-clipped", "%s: %r" % (label, w))
-                if w.w > 0 and w.h > 0:
-                    self.assertTrue(inside(w, pop), "%s: %r outside %r" % (label, w, pop))
+            self.check_widgets(label, pop)
         return shots
+
+    def check_widgets(self, label, pop):
+        widgets = self.app.screen()[1]
+        self.assertTrue(widgets)
+        for w in widgets:
+            if w.kind.startswith("tab"):
+                continue
+            self.assertFalse(w.kind.endswith("-clipped"), "%s: %r" % (label, w))
+            if w.w > 0 and w.h > 0:
+                self.assertTrue(inside(w, pop), "%s: %r outside %r" % (label, w, pop))
 
 
 class Scaled(TabsCheck, unittest.TestCase):
@@ -47,9 +52,28 @@ class Scaled(TabsCheck, unittest.TestCase):
         self.session = Session(self.id(), sound=False, width=1920, height=1080)
         self.session.start()
         self.addCleanup(self.session.stop)
-        self.app = self.session.start_pendra(env={"QT_SCALE_FACTOR": "2", "TZ": "UTC"})
 
-    def test_every_tab_fits_at_twice_the_size(self):
+    def test_every_tab_fits_at_twice_the_size_in_every_language(self):
+        english = None
+        # The locale as a desktop sets it; Qt reads it without the C library's
+        # compiled locales.
+        for lang in ("C.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.UTF-8"):
+            with self.subTest(lang):
+                self.app = self.session.start_pendra(env={
+                    "QT_SCALE_FACTOR": "2", "TZ": "UTC", "LANG": lang, "LC_ALL": lang,
+                    "LANGUAGE": None})
+                try:
+                    titles = self.check_scaled(lang.split(".")[0])
+                finally:  # one instance at a time
+                    self.app.terminate()
+                    self.app.wait()
+                if english is None:
+                    english = titles
+                    self.assertEqual(titles, ["World Clock", "Alarms", "Timer", "Stopwatch"])
+                else:
+                    self.assertNotEqual(titles, english, "%s not translated" % lang)
+
+    def check_scaled(self, what):
         icon = self.app.tray_icon()
         self.session.click(*icon.center)
         pop = self.app.wait_window("popover")
@@ -59,7 +83,8 @@ class Scaled(TabsCheck, unittest.TestCase):
         self.assertLessEqual(pop.x, icon.x + icon.w)
         self.assertLessEqual(pop.x + pop.w, 1920)
 
-        self.fill_and_check_every_tab(pop, "scaled")
+        self.fill_and_check_every_tab(pop, "scaled " + what)
+        return [w.text for w in self.app.screen()[1] if w.kind.startswith("tab")]
 
 
 def luminance(shot, x, y):
