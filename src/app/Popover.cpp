@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -57,6 +58,11 @@ QRect popoverGeometry(QSize size, QRect anchor, QRect screen, QRect available, Q
 }
 
 namespace {
+// A frameless window still needs an edge on a panel of the same colour.
+QMargins edgeMargins(bool framed) {
+    return framed ? QMargins() : QMargins(1, 1, 1, 1);
+}
+
 Qt::WindowFlags flagsFor(bool framed) {
     return framed ? Qt::WindowFlags(Qt::Window)
                   : Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
@@ -68,15 +74,13 @@ Popover::Popover(QWidget* content, bool framed)
     setWindowTitle(QStringLiteral("Pendra"));
     setObjectName(QStringLiteral("popover"));
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(edgeMargins(framed));
     layout->addWidget(content);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    // A frameless window still needs an edge on a panel of the same colour.
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(
-        QStringLiteral("#popover[framed=\"false\"] { border: 1px solid palette(mid); background: "
-                       "palette(window); }"));
-    setProperty("framed", framed);
+    // Painted rather than styled: a style sheet here would put every widget
+    // of every panel under the style-sheet style, which costs a good part of
+    // each opening and of the memory of long lists.
+    setAutoFillBackground(true);
     new KeyboardActivation(this);
 }
 
@@ -87,11 +91,17 @@ void Popover::setFramed(bool framed) {
     framed_ = framed;
     const bool wasVisible = isVisible();
     setWindowFlags(flagsFor(framed));
-    setProperty("framed", framed);
-    style()->unpolish(this);
-    style()->polish(this);
+    layout()->setContentsMargins(edgeMargins(framed));
     if (wasVisible) {
         show();
+    }
+}
+
+void Popover::paintEvent(QPaintEvent*) {
+    if (!framed_) {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }
 
