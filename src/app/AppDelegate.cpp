@@ -25,6 +25,10 @@
 
 namespace pendra {
 
+namespace {
+constexpr int kPanelsAtTheLatestMs = 250;
+}  // namespace
+
 std::optional<QString> notificationKind(const QString& identifier) {
     const qsizetype dash = identifier.indexOf(QLatin1Char('-'));
     if (dash < 0) {
@@ -100,7 +104,11 @@ void AppDelegate::trayChanged() {
         hadTray_ = tray;
         if (!tray) {
             // Without a tray the program would be unreachable: open as a window.
+            loadPanels();
             showPopover();
+        } else {
+            // From the event loop, once the icon's requests have gone out.
+            QTimer::singleShot(0, this, [this] { loadPanels(); });
         }
         watchXEmbedTray();
         return;
@@ -183,8 +191,22 @@ void AppDelegate::applicationDidFinishLaunching() {
                    statusItem_->geometry().contains(QCursor::pos());
         });
 
-    // Every panel loads now, not when first shown: alarms must be read and
-    // scheduled at launch, even if the user never opens the popover.
+    // Every panel loads at launch, not when first shown: alarms must be read
+    // and scheduled even if the user never opens the popover. It waits only
+    // for the tray to be settled, so that the icon goes out before a long list
+    // is built, and not beyond a moment.
+    QTimer::singleShot(kPanelsAtTheLatestMs, this, [this] { loadPanels(); });
+    if (notifierItem_->serviceName().isEmpty()) {
+        // No session bus: no answer about a watcher will come.
+        trayChanged();
+    }
+}
+
+void AppDelegate::loadPanels() {
+    if (panelsLoaded_) {
+        return;
+    }
+    panelsLoaded_ = true;
     viewController_->viewDidLoad();
     if (AlarmViewController* alarms = viewController_->tabViewController()->alarmsPanel()) {
         auto update = [this, alarms] {
@@ -199,11 +221,6 @@ void AppDelegate::applicationDidFinishLaunching() {
         connect(alarms, &AlarmViewController::alarmsChanged, this, update);
         update();
     }
-
-    if (notifierItem_->serviceName().isEmpty()) {
-        // No session bus: no answer about a watcher will come.
-        trayChanged();
-    }
 }
 
 void AppDelegate::togglePopover() {
@@ -215,6 +232,7 @@ void AppDelegate::togglePopover() {
 }
 
 void AppDelegate::showPopover() {
+    loadPanels();
     const bool tray = hasStatusButton();
     popover_->setFramed(!tray);
     if (tray) {

@@ -89,6 +89,7 @@ private:
     // Follows trays coming and going: picks the icon that shows, and once the
     // first answer is in, opens the window when there is no tray at all.
     void trayChanged();
+    void loadPanels();
     void watchXEmbedTray();
 
     QIcon statusImage() const;
@@ -100,6 +101,7 @@ private:
     // Where the last StatusNotifierItem host said its icon was clicked.
     std::optional<QPoint> activationPoint_;
     bool launchDecided_ = false;
+    bool panelsLoaded_ = false;
     QTimer* xembedPoll_ = nullptr;
     bool hadTray_ = false;
     ViewController* viewController_ = nullptr;
