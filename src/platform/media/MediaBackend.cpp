@@ -35,15 +35,21 @@ constexpr int kStalledChecksBeforeRestart = 5;
 // Restarts in a row without the sound moving in between, before giving up.
 constexpr int kMaxRestarts = 5;
 
+// Set as the application ends: from then on the worker reports nothing to
+// the application object, which is being torn down.
+std::atomic<bool> g_ending{false};
+
 QThread* audioThread() {
     static QThread* thread = [] {
         auto* t = new QThread();
         t->setObjectName(QStringLiteral("pendra-audio"));
         t->start();
-        // Ended before Qt's own multimedia singletons go, at the application's end.
+        // Ended before Qt's own multimedia singletons go, at the application's
+        // end; a decoder still at work may take a moment on a busy machine.
         qAddPostRoutine([] {
+            g_ending = true;
             audioThread()->quit();
-            audioThread()->wait(1000);
+            audioThread()->wait(5000);
         });
         return t;
     }();
@@ -321,6 +327,9 @@ public:
         const std::weak_ptr<Hooks> weak = hooks_;
         auto report = [home, weak](bool failure) {
             return [home, weak, failure](const QString& text) {
+                if (g_ending) {
+                    return;
+                }
                 QMetaObject::invokeMethod(
                     home,
                     [weak, failure, text] {
