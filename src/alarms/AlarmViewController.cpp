@@ -61,7 +61,7 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     : Panel(parent),
       notificationCenter(center),
       store_(Paths::dataDir()),
-      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())) {
     ringer_->onSilent = [this] {
         for (const Ring& r : ringing_) {
             if (r.id == soundingId_) {
@@ -158,7 +158,7 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     cancelBtn_ = new QToolButton(editorHolder_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentText(); }, editorHolder_);
+        *ringer_, [this] { return ringtonePopUpBtn_->currentText(); }, editorHolder_);
     preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
     connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
             &TonePreview::toneChanged);
@@ -498,10 +498,7 @@ QWidget* AlarmViewController::makeEditable(int row) {
         box->setChecked(alarm.repeatDays[size_t(i)]);
     }
 
-    QStringList names = getRingtones(ringer_->folder());
-    names.sort();
-    names.removeDuplicates();
-    names.removeAll(QStringLiteral("None"));
+    const QStringList names = ringtoneChoices(ringer_->folder(), ringer_->userFolder());
     ringtonePopUpBtn_->clear();
     ringtonePopUpBtn_->addItem(QStringLiteral("None"));
     ringtonePopUpBtn_->addItems(names);
@@ -1024,7 +1021,7 @@ void AlarmViewController::newAlarmButtonClicked() {
     if (currentlyBeingEdited_ > -1) {
         closeEditor();
     }
-    const int row = insertAlarm(Alarm(getRingtones(ringer_->folder())));
+    const int row = insertAlarm(Alarm(ringtoneChoices(ringer_->folder(), ringer_->userFolder())));
     newAlarmOpenId_ = alarmIds_[row];
     newAlarmView(row);
     alarmNotifications_.insert(row, createNotification(row, true));
@@ -1056,7 +1053,7 @@ Alarm AlarmViewController::committedAlarm() const {
     }
     QString ringtone = ringtonePopUpBtn_->currentText();
     if (ringtonePopUpBtn_->currentIndex() < 0) {
-        ringtone = Alarm(getRingtones(ringer_->folder())).ringtone;
+        ringtone = Alarm(ringtoneChoices(ringer_->folder(), ringer_->userFolder())).ringtone;
     }
     const QString label = alarmLabelTextField_->text();
     return Alarm(time.hour(), time.minute(), ringtone, snoozeFromText(snoozeTextField_->text()),

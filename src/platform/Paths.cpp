@@ -40,6 +40,10 @@ QString Paths::dataDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Pendra/";
 }
 
+QString Paths::userRingtonesDir() {
+    return dataDir() + "ringtones/";
+}
+
 void Paths::setShareDirForTesting(const QString& dir) {
     shareOverride() = dir;
 }

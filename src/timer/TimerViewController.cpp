@@ -39,7 +39,7 @@ QRect frame(int x, int y, int w, int h) {
 TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget* parent)
     : Panel(parent),
       notificationCenter(center),
-      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())) {
     ringer_->onSilent = [this] {
         if (alert_) {
             alert_->subtitle = silentAlertText(alert_->subtitle);
@@ -83,7 +83,7 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     ringtonesPopUpButton_->setAccessibleName(QStringLiteral("Ringtone"));
     ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentText(); }, this);
+        *ringer_, [this] { return ringtonesPopUpButton_->currentText(); }, this);
     preview_->setObjectName(QStringLiteral("timerRingtonePreview"));
 
     startPauseResumeBtn_ = new QPushButton(QStringLiteral("Start"), this);
@@ -167,15 +167,9 @@ void TimerViewController::viewDidLoad() {
     connect(minuteStepper_, &Stepper::valueChanged, this, [this] { minuteStepperPressed(); });
     connect(secondStepper_, &Stepper::valueChanged, this, [this] { secondStepperPressed(); });
 
-    QStringList names = getRingtones(ringer_->folder());
-    names.sort(Qt::CaseSensitive);
     ringtonesPopUpButton_->clear();
     ringtonesPopUpButton_->addItem(QStringLiteral("None"));
-    for (const QString& n : names) {
-        if (n != QLatin1String("None")) {
-            ringtonesPopUpButton_->addItem(n);
-        }
-    }
+    ringtonesPopUpButton_->addItems(ringtoneChoices(ringer_->folder(), ringer_->userFolder()));
     ringtonesPopUpButton_->setCurrentIndex(ringtonesPopUpButton_->findText(ringtone_));
     const QSize hint = ringtonesPopUpButton_->sizeHint();
     const int width = std::max(hint.width(), 70);

@@ -4,6 +4,7 @@ dismissed from the notification."""
 
 import json
 import os
+import subprocess
 import time
 import unittest
 
@@ -128,6 +129,32 @@ class Ringing(AlarmSession):
         self.assertTrue(stored["Weekly"]["enabled"])
         self.assertFalse(stored["Once"]["isSnoozed"])
         self.assertTrue(app.alive())
+
+
+class OwnSounds(AlarmSession):
+    def test_a_sound_of_ones_own_is_offered_and_rings(self):
+        folder = os.path.join(self.data, "ringtones")
+        os.makedirs(folder)
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", os.path.join(folder, "Aurora.wav"),
+                        "synth", "1.5", "sine", "660", "vol", "0.5"], check=True)
+        self.plant([alarm(7, 0, "Own sound")])
+        monitor = self.session.monitor_notifications()
+        app = self.session.start_pendra(faketime="2026-12-07 06:59:30", env=FAKETIME_ENV)
+        self.open_alarms_tab(app)
+        app.click("alarmEdit-0")
+        self.session.click(*app.wait_widget("alarmRingtonePopUp", text="Radar").center)
+        time.sleep(0.5)
+        self.session.screenshot("ringtones")
+        self.session.type("A")  # after the program's own, though first by name
+        self.session.key("Return")
+        app.wait_widget("alarmRingtonePopUp", text="Aurora")
+        app.click("alarmDone")
+        wait_until(lambda: self.stored()[0]["ringtone"] == "Aurora", 10, what="the choice stored")
+        start = self.session.capture_position()
+        monitor.wait_for_notify(1, timeout=40)
+        wait_until(lambda: self.session.sounding_seconds(start) > 2.5, 20,
+                   what="the own sound, looped")
+        self.assertFalse(app.has_line("something went wrong"), app.lines[-10:])
 
 
 class Editing(AlarmSession):
