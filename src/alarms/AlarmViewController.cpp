@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,9 +51,18 @@ QLabel* plainLabel(QWidget* parent, const QString& text, const QString& name) {
     return label;
 }
 
-bool isAlarmKind(const UserNotificationPtr& n) {
-    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == QLatin1String("alarm") &&
+bool isKind(const UserNotificationPtr& n, QLatin1String kind) {
+    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == kind &&
            n->identifier.contains(QLatin1Char('-'));
+}
+
+bool isAlarmKind(const UserNotificationPtr& n) {
+    return isKind(n, QLatin1String("alarm"));
+}
+
+// Delivered so long after its time that ringing now would mislead.
+bool cameTooLate(const UserNotification& n) {
+    return n.dueDate && n.dueDate->secsTo(Clock::now()) > kLateRingSecs;
 }
 
 }  // namespace
@@ -61,7 +71,8 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     : Panel(parent),
       notificationCenter(center),
       store_(Paths::dataDir()),
-      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())) {
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())),
+      runRecord_(Paths::runRecordFile()) {
     ringer_->onSilent = [this] {
         for (const Ring& r : ringing_) {
             if (r.id == soundingId_) {
@@ -186,9 +197,19 @@ void AlarmViewController::viewDidLoad() {
         alarmNotifications_.append(QList<UserNotificationPtr>());
         alarmViews_.append(nullptr);
     }
+    // Read before anything records this run.
+    if (const std::optional<QDateTime> lastRun = runRecord_.lastRun()) {
+        const QDateTime now = Clock::now();
+        for (int r = 0; r < alarms_.size(); ++r) {
+            if (missedRingTime(alarms_[r], *lastRun, now)) {
+                markMissed(r);
+            }
+        }
+    }
     updateAlarmViewsFromAlarms();
     updateAlarmNotificationsFromAlarms();
     reconcile();
+    recordRun();
 }
 
 void AlarmViewController::viewDidAppear() {
@@ -216,6 +237,12 @@ void AlarmViewController::writeJSONFromAlarms() {
         return;
     }
     store_.writeJSONFromAlarms(alarms_);
+    // The alarms as they now are were seen up to now.
+    recordRun();
+}
+
+void AlarmViewController::recordRun() {
+    runRecord_.touch(Clock::now());
 }
 
 void AlarmViewController::beginBatch() {
@@ -410,6 +437,15 @@ QWidget* AlarmViewController::makeStatic(int row) {
                &AlarmViewController::snoozeRinging);
         answer(QStringLiteral("Dismiss"), QStringLiteral("alarmDismiss-%1"), 298, 74,
                &AlarmViewController::dismissRinging);
+        return view;
+    }
+    if (missed_.contains(id)) {
+        auto* state = plainLabel(view, QStringLiteral("Alarm was missed"),
+                                 QStringLiteral("alarmMissed-%1").arg(row));
+        QFont bold = state->font();
+        bold.setBold(true);
+        state->setFont(bold);
+        state->setGeometry(160, time->y(), 370 - 160, time->height());
         return view;
     }
 
@@ -774,6 +810,61 @@ void AlarmViewController::withdrawPending(int row) {
     }
 }
 
+// --- Missed alarms -------------------------------------------------------------
+
+bool AlarmViewController::wasMissed(int row) const {
+    return row >= 0 && row < alarmIds_.size() && missed_.contains(alarmIds_[row]);
+}
+
+void AlarmViewController::markMissed(int row) {
+    const quint64 id = alarmIds_[row];
+    Alarm& alarm = alarms_[row];
+    if (!alarm.isRepeating()) {
+        // As if dismissed: a one-off alarm is done with.
+        alarm.enabled = false;
+        withdrawPending(row);
+    }
+    alarm.isSnoozed = false;
+    snoozes_.remove(id);
+    missed_.insert(id);
+    auto n = makeNotification();
+    n->identifier = QStringLiteral("missed-%1").arg(id);
+    n->title = QStringLiteral("Missed alarm");
+    n->subtitle =
+        alarmTimeText(alarm.hour, alarm.minute, do24HourTime_) + QLatin1Char(' ') + alarm.label;
+    n->hasActionButton = false;
+    n->otherButtonTitle = QStringLiteral("Dismiss");
+    if (const UserNotificationPtr old = missedNotices_.value(id)) {
+        notificationCenter.removeDeliveredNotification(old);
+    }
+    missedNotices_.insert(id, n);
+    notificationCenter.deliverNotification(n);
+}
+
+void AlarmViewController::forgetMissed(quint64 id) {
+    if (!missed_.remove(id)) {
+        return;
+    }
+    const qsizetype row = alarmIds_.indexOf(id);
+    if (row >= 0 && row != currentlyBeingEdited_ && row < alarmViews_.size()) {
+        setView(int(row), makeStatic(int(row)));
+        reloadData();
+    }
+}
+
+void AlarmViewController::hideEvent(QHideEvent* event) {
+    Panel::hideEvent(event);
+    // The rows have been seen: they say so no longer. The notices stay until
+    // answered.
+    for (const quint64 id : QSet<quint64>(missed_)) {
+        forgetMissed(id);
+    }
+}
+
+bool AlarmViewController::notificationShouldPresent(const UserNotificationPtr& n) {
+    return !isAlarmKind(n) || !cameTooLate(*n);
+}
+
 // --- Ringing -----------------------------------------------------------------
 
 bool AlarmViewController::isRinging() const {
@@ -893,6 +984,18 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
+    recordRun();
+    if (cameTooLate(*n)) {
+        center.removeDeliveredNotification(n);
+        markMissed(r);
+        if (r != currentlyBeingEdited_) {
+            setView(r, makeStatic(r));
+            reloadData();
+        }
+        writeJSONFromAlarms();
+        reconcile();
+        return;
+    }
     preview_->stop();
     ringing_.removeIf([id](const Ring& ring) { return ring.id == id; });
     ringing_.append(Ring{id, n});
@@ -948,6 +1051,13 @@ void AlarmViewController::notificationDidActivate(UserNotificationCenter& center
 
 void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter& center,
                                                       const UserNotificationPtr& n) {
+    if (isKind(n, QLatin1String("missed"))) {
+        center.removeDeliveredNotification(n);
+        const quint64 id = n->identifier.section(QLatin1Char('-'), 1).toULongLong();
+        missedNotices_.remove(id);
+        forgetMissed(id);
+        return;
+    }
     if (!isAlarmKind(n)) {
         return;
     }
@@ -1038,6 +1148,7 @@ void AlarmViewController::editBtnPressed(int row) {
     if (currentlyBeingEdited_ > -1 && currentlyBeingEdited_ != row) {
         closeEditor();
     }
+    missed_.remove(alarmIds_[row]);
     setView(row, makeEditable(row));
     reloadData();
     reconcile();

@@ -76,8 +76,9 @@ signals:
     void terminated();
 
 private:
-    enum class Route { WillDeliver, Deliver, Activate, Dismiss };
-    void route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
+    enum class Route { ShouldPresent, WillDeliver, Deliver, Activate, Dismiss };
+    // What the receiver answers for ShouldPresent; true otherwise.
+    bool route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
 
     UserNotificationCenter& center_;
     QSystemTrayIcon* statusItem_ = nullptr;

@@ -44,6 +44,10 @@ QString Paths::userRingtonesDir() {
     return dataDir() + "ringtones/";
 }
 
+QString Paths::runRecordFile() {
+    return dataDir() + "last-run";
+}
+
 void Paths::setShareDirForTesting(const QString& dir) {
     shareOverride() = dir;
 }

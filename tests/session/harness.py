@@ -53,6 +53,17 @@ def inside(inner, outer):
             and inner.y + inner.h <= outer.y + outer.h)
 
 
+def libfaketime():
+    """The preload library itself: unlike the faketime wrapper, it leaves the
+    program's own pid to the test, so signals reach it."""
+    for p in ("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1",
+              "/usr/lib/faketime/libfaketime.so.1"):
+        if os.path.exists(p):
+            return p
+    out = subprocess.run(["dpkg", "-L", "libfaketime"], capture_output=True, text=True).stdout
+    return next(l for l in out.split() if l.endswith("libfaketime.so.1"))
+
+
 def record_case(case, outcome, **figures):
     """Keeps a reliability case's outcome for `make reliability`.
 

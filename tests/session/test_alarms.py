@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Session, wait_until
+from harness import Session, libfaketime, wait_until
 
 # Five seconds before a 07:00 alarm; the monotonic clock stays real so that
 # Qt's timers and the sound keep their pace.
@@ -122,7 +122,6 @@ class Ringing(AlarmSession):
         wait_until(lambda: self.session.dunst_shown_count() == 1, 10, what="one answered")
         self.session.dunst_invoke("Dismiss")
         wait_until(lambda: self.session.dunst_shown_count() == 0, 10, what="both answered")
-        stored = {a["label"]: a for a in self.stored()}
         wait_until(lambda: {a["label"]: a for a in self.stored()}["Once"]["enabled"] is False, 10,
                    what="the one-off alarm switched off")
         stored = {a["label"]: a for a in self.stored()}
@@ -130,6 +129,32 @@ class Ringing(AlarmSession):
         self.assertFalse(stored["Once"]["isSnoozed"])
         self.assertTrue(app.alive())
 
+
+class Missed(AlarmSession):
+    def test_an_alarm_passed_while_quit_is_reported_not_rung_and_switched_off(self):
+        self.plant([alarm(7, 0, "Wake up")])
+        at = lambda t: dict(FAKETIME_ENV, LD_PRELOAD=libfaketime(), FAKETIME="@2026-12-07 " + t)
+        app = self.session.start_pendra(env=at("06:50:00"))
+        app.tray_icon()
+        app.terminate()
+        self.assertEqual(app.wait(15), 0)
+
+        monitor = self.session.monitor_notifications()
+        start = self.session.capture_position()
+        app = self.session.start_pendra(env=at("07:20:00"))
+        call = monitor.wait_for_notify(1, timeout=30)
+        self.assertEqual((call["summary"], call["body"]), ("Missed alarm", "7:00am Wake up"))
+        self.assertEqual(call["actions"][2:], ["other", "Dismiss"])
+        wait_until(lambda: self.stored()[0]["enabled"] is False, 10,
+                   what="the one-off alarm switched off")
+        self.open_alarms_tab(app)
+        app.wait_widget("alarmMissed-0", text="Alarm was missed")
+        self.session.screenshot("missed")
+        self.assertLess(self.session.sounding_seconds(start), 0.2, "a missed alarm rang")
+        self.session.dunst_invoke("Dismiss")
+        wait_until(lambda: self.session.dunst_shown_count() == 0, 10, what="the notice answered")
+        app.wait_widget("alarmRingtone-0", text="Radar")
+        self.assertEqual(len(monitor.calls), 1, "nothing but the notice")
 
 class OwnSounds(AlarmSession):
     def test_a_sound_of_ones_own_is_offered_and_rings(self):

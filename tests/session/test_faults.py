@@ -6,11 +6,10 @@ import json
 import os
 import shutil
 import signal
-import subprocess
 import time
 import unittest
 
-from harness import AlarmsFileCase, record_case, wait_until
+from harness import AlarmsFileCase, libfaketime, record_case, wait_until
 
 FAKETIME = "2026-12-07 06:59:55"
 FAKETIME_ENV = {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
@@ -221,16 +220,8 @@ class ClockJumps(FaultSession):
         env = dict(FAKETIME_ENV)
         env.update({"FAKETIME_TIMESTAMP_FILE": self.clock_file, "FAKETIME_NO_CACHE": "1"})
         monitor = self.session.monitor_notifications()
-        app = self.session.start_pendra(env=dict(env, LD_PRELOAD=self.libfaketime()))
+        app = self.session.start_pendra(env=dict(env, LD_PRELOAD=libfaketime()))
         return monitor, app
-
-    def libfaketime(self):
-        for p in ("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1",
-                  "/usr/lib/faketime/libfaketime.so.1"):
-            if os.path.exists(p):
-                return p
-        out = subprocess.run(["dpkg", "-L", "libfaketime"], capture_output=True, text=True).stdout
-        return next(l for l in out.split() if l.endswith("libfaketime.so.1"))
 
     def set_clock(self, fake):
         # A relative offset, re-read on every call: the faked clock is the
