@@ -34,8 +34,11 @@ std::optional<QDateTime> RunRecord::lastRun() const {
 void RunRecord::touch(const QDateTime& now) {
     QDir().mkpath(QFileInfo(file_).absolutePath());
     QSaveFile f(file_);
-    if (!f.open(QIODevice::WriteOnly) ||
-        f.write(now.toUTC().toString(Qt::ISODateWithMs).toUtf8() + '\n') < 0 || !f.commit()) {
+    const QByteArray line = now.toUTC().toString(Qt::ISODateWithMs).toUtf8() + '\n';
+    // Unbuffered: Qt 6.4's QSaveFile loses an error of a buffered final write
+    // (a full disk) and commits an empty file as a success.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() ||
+        !f.commit()) {
         printLine(QStringLiteral("Could not record the run in ") + file_ + QStringLiteral(": ") +
                   f.errorString());
     }
