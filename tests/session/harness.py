@@ -54,8 +54,6 @@ def inside(inner, outer):
 
 
 def libfaketime():
-    """The preload library itself: unlike the faketime wrapper, it leaves the
-    program's own pid to the test, so signals reach it."""
     for p in ("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1",
               "/usr/lib/faketime/libfaketime.so.1"):
         if os.path.exists(p):
@@ -145,10 +143,12 @@ class Pendra:
     def __init__(self, session, args=(), env=None, faketime=None, binary=None, stdin=False):
         self.session = session
         cmd = [binary or session.binary, *args]
-        if faketime:
-            cmd = ["faketime", faketime, *cmd]
         e = dict(session.env)
         e["PENDRA_TEST_INTROSPECT"] = "1"
+        if faketime:
+            # The library itself, not the faketime wrapper: the wrapper does
+            # not pass SIGTERM on, and the program would outlive terminate().
+            e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime})
         if env:
             for k, v in env.items():
                 if v is None:

@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import Session, libfaketime, wait_until
+from harness import Session, wait_until
 
 # Five seconds before a 07:00 alarm; the monotonic clock stays real so that
 # Qt's timers and the sound keep their pace.
@@ -133,15 +133,14 @@ class Ringing(AlarmSession):
 class Missed(AlarmSession):
     def test_an_alarm_passed_while_quit_is_reported_not_rung_and_switched_off(self):
         self.plant([alarm(7, 0, "Wake up")])
-        at = lambda t: dict(FAKETIME_ENV, LD_PRELOAD=libfaketime(), FAKETIME="@2026-12-07 " + t)
-        app = self.session.start_pendra(env=at("06:50:00"))
+        app = self.session.start_pendra(faketime="2026-12-07 06:50:00", env=FAKETIME_ENV)
         app.tray_icon()
         app.terminate()
         self.assertEqual(app.wait(15), 0)
 
         monitor = self.session.monitor_notifications()
         start = self.session.capture_position()
-        app = self.session.start_pendra(env=at("07:20:00"))
+        app = self.session.start_pendra(faketime="2026-12-07 07:20:00", env=FAKETIME_ENV)
         call = monitor.wait_for_notify(1, timeout=30)
         self.assertEqual((call["summary"], call["body"]), ("Missed alarm", "7:00am Wake up"))
         self.assertEqual(call["actions"][2:], ["other", "Dismiss"])
