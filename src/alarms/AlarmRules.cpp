@@ -98,6 +98,26 @@ QDateTime alarmDeliveryDate(const Alarm& alarm, const QDate& day) {
     return localDateTime(day, QTime(int(alarm.hour), int(alarm.minute)));
 }
 
+std::optional<QDateTime> missedRingTime(const Alarm& alarm, const QDateTime& since,
+                                        const QDateTime& now) {
+    if (!alarm.enabled) {
+        return std::nullopt;
+    }
+    const QDateTime from = std::max(since, now.addSecs(-kMissedWindowSecs));
+    // A day either side of the window: a daylight-saving change moves local
+    // days against the 24 hours.
+    for (QDate day = now.date().addDays(1); day >= from.date().addDays(-1); day = day.addDays(-1)) {
+        if (alarm.isRepeating() && !alarm.repeatDays[size_t(calendarWeekday(day) - 1)]) {
+            continue;
+        }
+        const QDateTime ring = alarmDeliveryDate(alarm, day);
+        if (ring > from && ring <= now) {
+            return ring;
+        }
+    }
+    return std::nullopt;
+}
+
 int insertionIndex(const QList<Alarm>& alarms, const Alarm& alarm) {
     // The list may still be in file order, not sorted: walk it from the start.
     for (qsizetype i = 0; i < alarms.size(); ++i) {

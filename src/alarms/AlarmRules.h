@@ -36,6 +36,20 @@ QDate repeatTargetDay(const Alarm& alarm, int weekdayIndex, const QDateTime& now
 // daylight-saving gap).
 QDateTime alarmDeliveryDate(const Alarm& alarm, const QDate& day);
 
+// How far back a launch looks for alarms that passed unseen.
+inline constexpr qint64 kMissedWindowSecs = 24 * 3600;
+// A ring delivered later than this after its time (the machine was asleep,
+// the clock was set forwards) is reported as missed instead. Ten minutes is
+// just past one default snooze: later than that, a ring is no longer the
+// alarm the user set, and an alarm at 07:00 must not go off at 09:30.
+inline constexpr qint64 kLateRingSecs = 10 * 60;
+
+// When an enabled alarm last rang, or would have, after `since` and within
+// kMissedWindowSecs of `now` (`now` included): a one-off alarm at its time on
+// any day, a repeating one on its days. Nothing for a disabled alarm.
+std::optional<QDateTime> missedRingTime(const Alarm& alarm, const QDateTime& since,
+                                        const QDateTime& now);
+
 // Where an alarm goes in a list sorted by time of day: before the first alarm
 // whose time is strictly later, so that ties keep their arrival order.
 int insertionIndex(const QList<Alarm>& alarms, const Alarm& alarm);

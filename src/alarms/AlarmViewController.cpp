@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,9 +52,18 @@ QLabel* plainLabel(QWidget* parent, const QString& text, const QString& name) {
     return label;
 }
 
-bool isAlarmKind(const UserNotificationPtr& n) {
-    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == QLatin1String("alarm") &&
+bool isKind(const UserNotificationPtr& n, QLatin1String kind) {
+    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == kind &&
            n->identifier.contains(QLatin1Char('-'));
+}
+
+bool isAlarmKind(const UserNotificationPtr& n) {
+    return isKind(n, QLatin1String("alarm"));
+}
+
+// Delivered so long after its time that ringing now would mislead.
+bool cameTooLate(const UserNotification& n) {
+    return n.dueDate && n.dueDate->secsTo(Clock::now()) > kLateRingSecs;
 }
 
 }  // namespace
@@ -62,7 +72,8 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     : Panel(parent),
       notificationCenter(center),
       store_(Paths::dataDir()),
-      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())),
+      runRecord_(Paths::runRecordFile()) {
     ringer_->onSilent = [this] {
         for (const Ring& r : ringing_) {
             if (r.id == soundingId_) {
@@ -158,8 +169,7 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     cancelBtn_ = new QToolButton(editorHolder_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonePopUpBtn_->currentData().toString(); },
-        editorHolder_);
+        *ringer_, [this] { return ringtonePopUpBtn_->currentData().toString(); }, editorHolder_);
     preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
     connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
             &TonePreview::toneChanged);
@@ -188,9 +198,19 @@ void AlarmViewController::viewDidLoad() {
         alarmNotifications_.append(QList<UserNotificationPtr>());
         alarmViews_.append(nullptr);
     }
+    // Read before anything records this run.
+    if (const std::optional<QDateTime> lastRun = runRecord_.lastRun()) {
+        const QDateTime now = Clock::now();
+        for (int r = 0; r < alarms_.size(); ++r) {
+            if (missedRingTime(alarms_[r], *lastRun, now)) {
+                markMissed(r);
+            }
+        }
+    }
     updateAlarmViewsFromAlarms();
     updateAlarmNotificationsFromAlarms();
     reconcile();
+    recordRun();
 }
 
 void AlarmViewController::viewDidAppear() {
@@ -218,6 +238,12 @@ void AlarmViewController::writeJSONFromAlarms() {
         return;
     }
     store_.writeJSONFromAlarms(alarms_);
+    // The alarms as they now are were seen up to now.
+    recordRun();
+}
+
+void AlarmViewController::recordRun() {
+    runRecord_.touch(Clock::now());
 }
 
 void AlarmViewController::beginBatch() {
@@ -413,6 +439,15 @@ QWidget* AlarmViewController::makeStatic(int row) {
                &AlarmViewController::dismissRinging);
         return view;
     }
+    if (missed_.contains(id)) {
+        auto* state =
+            plainLabel(view, tr("Alarm was missed"), QStringLiteral("alarmMissed-%1").arg(row));
+        QFont bold = state->font();
+        bold.setBold(true);
+        state->setFont(bold);
+        state->setGeometry(160, time->y(), 370 - 160, time->height());
+        return view;
+    }
 
     const QString tone = alarm.ringtone == QLatin1String("None") ? tr("None") : alarm.ringtone;
     auto* ringtone = plainLabel(view, tone, QStringLiteral("alarmRingtone-%1").arg(row));
@@ -500,10 +535,7 @@ QWidget* AlarmViewController::makeEditable(int row) {
         box->setChecked(alarm.repeatDays[size_t(i)]);
     }
 
-    QStringList names = getRingtones(ringer_->folder());
-    names.sort();
-    names.removeDuplicates();
-    names.removeAll(QStringLiteral("None"));
+    const QStringList names = ringtoneChoices(ringer_->folder(), ringer_->userFolder());
     ringtonePopUpBtn_->clear();
     ringtonePopUpBtn_->addItem(tr("None"), QStringLiteral("None"));
     for (const QString& n : names) {
@@ -781,6 +813,61 @@ void AlarmViewController::withdrawPending(int row) {
     }
 }
 
+// --- Missed alarms -------------------------------------------------------------
+
+bool AlarmViewController::wasMissed(int row) const {
+    return row >= 0 && row < alarmIds_.size() && missed_.contains(alarmIds_[row]);
+}
+
+void AlarmViewController::markMissed(int row) {
+    const quint64 id = alarmIds_[row];
+    Alarm& alarm = alarms_[row];
+    if (!alarm.isRepeating()) {
+        // As if dismissed: a one-off alarm is done with.
+        alarm.enabled = false;
+        withdrawPending(row);
+    }
+    alarm.isSnoozed = false;
+    snoozes_.remove(id);
+    missed_.insert(id);
+    auto n = makeNotification();
+    n->identifier = QStringLiteral("missed-%1").arg(id);
+    n->title = tr("Missed alarm");
+    n->subtitle =
+        alarmTimeText(alarm.hour, alarm.minute, do24HourTime_) + QLatin1Char(' ') + alarm.label;
+    n->hasActionButton = false;
+    n->otherButtonTitle = tr("Dismiss");
+    if (const UserNotificationPtr old = missedNotices_.value(id)) {
+        notificationCenter.removeDeliveredNotification(old);
+    }
+    missedNotices_.insert(id, n);
+    notificationCenter.deliverNotification(n);
+}
+
+void AlarmViewController::forgetMissed(quint64 id) {
+    if (!missed_.remove(id)) {
+        return;
+    }
+    const qsizetype row = alarmIds_.indexOf(id);
+    if (row >= 0 && row != currentlyBeingEdited_ && row < alarmViews_.size()) {
+        setView(int(row), makeStatic(int(row)));
+        reloadData();
+    }
+}
+
+void AlarmViewController::hideEvent(QHideEvent* event) {
+    Panel::hideEvent(event);
+    // The rows have been seen: they say so no longer. The notices stay until
+    // answered.
+    for (const quint64 id : QSet<quint64>(missed_)) {
+        forgetMissed(id);
+    }
+}
+
+bool AlarmViewController::notificationShouldPresent(const UserNotificationPtr& n) {
+    return !isAlarmKind(n) || !cameTooLate(*n);
+}
+
 // --- Ringing -----------------------------------------------------------------
 
 bool AlarmViewController::isRinging() const {
@@ -898,6 +985,18 @@ void AlarmViewController::notificationDidDeliver(UserNotificationCenter& center,
             alarmNotifications_[r] = createNotification(r, false);
         }
     }
+    recordRun();
+    if (cameTooLate(*n)) {
+        center.removeDeliveredNotification(n);
+        markMissed(r);
+        if (r != currentlyBeingEdited_) {
+            setView(r, makeStatic(r));
+            reloadData();
+        }
+        writeJSONFromAlarms();
+        reconcile();
+        return;
+    }
     preview_->stop();
     ringing_.removeIf([id](const Ring& ring) { return ring.id == id; });
     ringing_.append(Ring{id, n});
@@ -953,6 +1052,13 @@ void AlarmViewController::notificationDidActivate(UserNotificationCenter& center
 
 void AlarmViewController::notificationDidDismissAlert(UserNotificationCenter& center,
                                                       const UserNotificationPtr& n) {
+    if (isKind(n, QLatin1String("missed"))) {
+        center.removeDeliveredNotification(n);
+        const quint64 id = n->identifier.section(QLatin1Char('-'), 1).toULongLong();
+        missedNotices_.remove(id);
+        forgetMissed(id);
+        return;
+    }
     if (!isAlarmKind(n)) {
         return;
     }
@@ -1026,7 +1132,7 @@ void AlarmViewController::newAlarmButtonClicked() {
     if (currentlyBeingEdited_ > -1) {
         closeEditor();
     }
-    const int row = insertAlarm(Alarm(getRingtones(ringer_->folder())));
+    const int row = insertAlarm(Alarm(ringtoneChoices(ringer_->folder(), ringer_->userFolder())));
     newAlarmOpenId_ = alarmIds_[row];
     newAlarmView(row);
     alarmNotifications_.insert(row, createNotification(row, true));
@@ -1043,6 +1149,7 @@ void AlarmViewController::editBtnPressed(int row) {
     if (currentlyBeingEdited_ > -1 && currentlyBeingEdited_ != row) {
         closeEditor();
     }
+    missed_.remove(alarmIds_[row]);
     setView(row, makeEditable(row));
     reloadData();
     reconcile();
@@ -1058,7 +1165,7 @@ Alarm AlarmViewController::committedAlarm() const {
     }
     QString ringtone = ringtonePopUpBtn_->currentData().toString();
     if (ringtonePopUpBtn_->currentIndex() < 0) {
-        ringtone = Alarm(getRingtones(ringer_->folder())).ringtone;
+        ringtone = Alarm(ringtoneChoices(ringer_->folder(), ringer_->userFolder())).ringtone;
     }
     const QString label = alarmLabelTextField_->text();
     return Alarm(time.hour(), time.minute(), ringtone, snoozeFromText(snoozeTextField_->text()),

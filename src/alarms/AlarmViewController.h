@@ -3,12 +3,14 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <memory>
 
 #include "alarms/Alarm.h"
 #include "alarms/AlarmStore.h"
 #include "common/NotificationReceiver.h"
 #include "common/Panel.h"
+#include "platform/RunRecord.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,6 +35,12 @@ class UserNotificationCenter;
 // Between any two user actions the center's pending alarm notifications are
 // exactly those of the enabled alarms under their current rows (a snoozed one
 // by its snooze; a new alarm whose editor is open has none).
+//
+// An alarm that passed while the program was not running (it keeps a record
+// of when it last ran) or that comes due far too late is not rung: a "Missed
+// alarm" notification says so, its row says so until the user has seen it,
+// and a one-off alarm is switched off as if dismissed. Notifications of kind
+// "missed" are those.
 class AlarmViewController : public Panel, public NotificationReceiver {
     Q_OBJECT
 public:
@@ -50,6 +58,9 @@ public:
                                  const UserNotificationPtr& n) override;
     void notificationDidDismissAlert(UserNotificationCenter& center,
                                      const UserNotificationPtr& n) override;
+    bool notificationShouldPresent(const UserNotificationPtr& n) override;
+    // Notes that the program ran until now; called as it quits.
+    void recordRun();
 
     // Actions.
     void newAlarmButtonClicked();
@@ -101,6 +112,8 @@ public:
     bool isRinging(int row) const;
     // The alert of a ringing row, else null.
     UserNotificationPtr ringingNotification(int row) const;
+    // The row says its alarm was missed.
+    bool wasMissed(int row) const;
     // The ringtone sounding now (the latest unanswered alarm with a sound's).
     QString soundingTone() const { return soundingTone_; }
     AlarmStore& store() { return store_; }
@@ -127,6 +140,9 @@ public:
     QCheckBox* gentleWakeBox() const { return gentleWakeBox_; }
     TonePreview* ringtonePreview() const { return preview_; }
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     struct Snooze {
         UserNotificationPtr notification;
@@ -148,6 +164,8 @@ private:
     void updateSound();
     void showRinging(quint64 id);
     void withdrawPending(int row);
+    void markMissed(int row);
+    void forgetMissed(quint64 id);
     void reconcile();
     void beginAction();
     Alarm committedAlarm() const;
@@ -157,6 +175,7 @@ private:
     UserNotificationCenter& notificationCenter;
     AlarmStore store_;
     std::unique_ptr<Ringer> ringer_;
+    RunRecord runRecord_;
 
     bool do24HourTime_ = false;
     QList<Alarm> alarms_;
@@ -172,6 +191,9 @@ private:
     QList<Ring> ringing_;
     quint64 soundingId_ = 0;
     QString soundingTone_;
+    // Alarms whose rows say they were missed, and the notices that said so.
+    QSet<quint64> missed_;
+    QHash<quint64, UserNotificationPtr> missedNotices_;
     int currentlyBeingEdited_ = -1;
     int batchDepth_ = 0;
     std::optional<QDateTime> nextAlarm_;

@@ -360,31 +360,40 @@ void AppDelegate::applicationWillTerminate() {
     }
     terminated_ = true;
     printLine(QStringLiteral("test"));
+    if (viewController_) {
+        if (AlarmViewController* alarms = viewController_->tabViewController()->alarmsPanel()) {
+            alarms->recordRun();
+        }
+    }
     center_.setScheduledNotifications({});
     // What is still on screen would outlive the program and could not be answered.
     center_.removeAllDeliveredNotifications();
 }
 
-void AppDelegate::route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n) {
+bool AppDelegate::route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n) {
     if (!n) {
-        return;
+        return true;
     }
     const std::optional<QString> kind = notificationKind(n->identifier);
     if (!kind) {
-        printLine(QStringLiteral("notification without a kind: ") + n->identifier);
-        return;
+        if (route != Route::ShouldPresent) {
+            printLine(QStringLiteral("notification without a kind: ") + n->identifier);
+        }
+        return true;
     }
     TabViewController* tabs = viewController_ ? viewController_->tabViewController() : nullptr;
     NotificationReceiver* receiver = nullptr;
-    if (*kind == QLatin1String("alarm")) {
+    if (*kind == QLatin1String("alarm") || *kind == QLatin1String("missed")) {
         receiver = tabs ? tabs->alarmsPanel() : nullptr;
     } else if (*kind == QLatin1String("timer")) {
         receiver = tabs ? tabs->timerPanel() : nullptr;
     }
     if (receiver == nullptr) {
-        return;
+        return true;
     }
     switch (route) {
+        case Route::ShouldPresent:
+            return receiver->notificationShouldPresent(n);
         case Route::WillDeliver:
             receiver->notificationWillDeliver(center, n);
             break;
@@ -398,6 +407,7 @@ void AppDelegate::route(Route route, UserNotificationCenter& center, const UserN
             receiver->notificationDidDismissAlert(center, n);
             break;
     }
+    return true;
 }
 
 void AppDelegate::userNotificationCenterWillDeliver(UserNotificationCenter& center,
@@ -422,9 +432,9 @@ void AppDelegate::userNotificationCenterDidDismissAlert(UserNotificationCenter& 
     route(Route::Dismiss, center, n);
 }
 
-bool AppDelegate::userNotificationCenterShouldPresent(UserNotificationCenter&,
-                                                      const UserNotificationPtr&) {
-    return true;
+bool AppDelegate::userNotificationCenterShouldPresent(UserNotificationCenter& center,
+                                                      const UserNotificationPtr& n) {
+    return route(Route::ShouldPresent, center, n);
 }
 
 }  // namespace pendra

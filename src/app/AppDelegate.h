@@ -83,8 +83,9 @@ signals:
     void terminated();
 
 private:
-    enum class Route { WillDeliver, Deliver, Activate, Dismiss };
-    void route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
+    enum class Route { ShouldPresent, WillDeliver, Deliver, Activate, Dismiss };
+    // What the receiver answers for ShouldPresent; true otherwise.
+    bool route(Route route, UserNotificationCenter& center, const UserNotificationPtr& n);
     void createXEmbedIcon();
     // Follows trays coming and going: picks the icon that shows, and once the
     // first answer is in, opens the window when there is no tray at all.

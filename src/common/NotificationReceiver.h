@@ -17,6 +17,8 @@ public:
                                          const UserNotificationPtr& n) = 0;
     virtual void notificationDidDismissAlert(UserNotificationCenter& center,
                                              const UserNotificationPtr& n) = 0;
+    // Whether a notification about to be delivered is shown at all.
+    virtual bool notificationShouldPresent(const UserNotificationPtr&) { return true; }
     // One of this panel's scheduled notifications comes due in a few seconds.
     virtual void notificationWillDeliver(UserNotificationCenter&, const UserNotificationPtr&) {}
 };

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -14,6 +16,11 @@ namespace pendra {
 namespace {
 
 const QString kExtension = QStringLiteral(".m4r");
+// The user's own sounds: whatever the audio stack decodes, looked up in this
+// order when one name has several files.
+const QStringList kUserExtensions = {QStringLiteral(".m4r"), QStringLiteral(".ogg"),
+                                     QStringLiteral(".oga"), QStringLiteral(".mp3"),
+                                     QStringLiteral(".wav"), QStringLiteral(".flac")};
 
 void reportListingError(const QString& path, const std::error_code& ec) {
     printLine(QStringLiteral("Error reading ringtones: ") + path + QStringLiteral(": ") +
@@ -22,16 +29,20 @@ void reportListingError(const QString& path, const std::error_code& ec) {
 
 }  // namespace
 
-QStringList getRingtones(const QString& path) {
+namespace {
+
+QStringList listRingtones(const QString& path, const QStringList& extensions, bool mayBeMissing) {
     namespace fs = std::filesystem;
     QStringList names;
     std::error_code ec;
     fs::directory_iterator it(fs::path(QFile::encodeName(path).toStdString()), ec);
     if (ec) {
-        reportListingError(path, ec);
+        if (!(mayBeMissing && ec == std::errc::no_such_file_or_directory)) {
+            reportListingError(path, ec);
+        }
         return {};
     }
-    // Only regular .m4r files are offered: a name without a playable file
+    // Only regular sound files are offered: a name without a playable file
     // behind it would let the user pick an alarm that rings in silence.
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) {
@@ -43,15 +54,39 @@ QStringList getRingtones(const QString& path) {
         }
         const QString file =
             QFile::decodeName(QByteArray::fromStdString(it->path().filename().native()));
-        if (!file.endsWith(kExtension) || file.startsWith(QLatin1Char('.'))) {
+        const auto ext = std::find_if(extensions.begin(), extensions.end(),
+                                      [&](const QString& e) { return file.endsWith(e); });
+        if (ext == extensions.end() || file.startsWith(QLatin1Char('.'))) {
             continue;
         }
-        names.append(file.chopped(kExtension.size()));
+        names.append(file.chopped(ext->size()));
     }
     if (ec) {
         reportListingError(path, ec);
         return {};
     }
+    return names;
+}
+
+}  // namespace
+
+QStringList getRingtones(const QString& path) {
+    return listRingtones(path, {kExtension}, false);
+}
+
+QStringList ringtoneChoices(const QString& folder, const QString& userFolder) {
+    QStringList names = getRingtones(folder);
+    names.sort();
+    QStringList own =
+        userFolder.isEmpty() ? QStringList() : listRingtones(userFolder, kUserExtensions, true);
+    own.sort();
+    for (const QString& name : own) {
+        if (!names.contains(name)) {
+            names.append(name);
+        }
+    }
+    names.removeDuplicates();
+    names.removeAll(QStringLiteral("None"));
     return names;
 }
 
@@ -85,7 +120,8 @@ void letGo(std::unique_ptr<AudioPlayer>& player) {
 
 }  // namespace
 
-Ringer::Ringer(QString folder) : folder_(std::move(folder)) {
+Ringer::Ringer(QString folder, QString userFolder)
+    : folder_(std::move(folder)), userFolder_(std::move(userFolder)) {
     letGoOfReady_.setSingleShot(true);
     QObject::connect(&letGoOfReady_, &QTimer::timeout, [this] { letGo(ready_); });
 }
@@ -94,24 +130,40 @@ Ringer::~Ringer() {
     delete fallback_;
 }
 
+QStringList Ringer::filesOf(const QString& name) const {
+    QStringList files;
+    if (!userFolder_.isEmpty()) {
+        for (const QString& ext : kUserExtensions) {
+            const QString file = userFolder_ + name + ext;
+            if (QFileInfo(file).isFile()) {
+                files << file;
+                break;
+            }
+        }
+    }
+    files << ringtoneFile(folder_, name);
+    return files;
+}
+
 void Ringer::prepare(const QString& name) {
     if (name == QStringLiteral("None") || !isRingtoneName(name)) {
         return;
     }
-    if (!ready_ || readyName_ != name) {
+    const QString file = filesOf(name).first();
+    if (!ready_ || readyFile_ != file) {
         auto player = std::make_unique<AudioPlayer>();
-        if (!player->prepare(ringtoneFile(folder_, name), nullptr)) {
+        if (!player->prepare(file, nullptr)) {
             return;
         }
         letGo(ready_);
         ready_ = std::move(player);
-        readyName_ = name;
+        readyFile_ = file;
     }
     letGoOfReady_.start(kKeepReadyMs);
 }
 
 bool Ringer::isPrepared(const QString& name) const {
-    return ready_ && readyName_ == name;
+    return isRingtoneName(name) && ready_ && readyFile_ == filesOf(name).first();
 }
 
 void Ringer::ring(const QString& name, Volume volume) {
@@ -123,15 +175,15 @@ void Ringer::ring(const QString& name, Volume volume) {
     tries_.clear();
     // Names come from the alarms file and the settings: never let one reach
     // outside the ringtone folder.
+    // The user's file of a name first, then the program's.
     if (isRingtoneName(name)) {
-        tries_ << name;
+        tries_ << filesOf(name);
     } else {
         printLine(QStringLiteral("something went wrong: not a ringtone name: \"") + name +
                   QStringLiteral("\""));
     }
-    if (name != defaultName) {
-        tries_ << defaultName;
-    }
+    tries_ << filesOf(defaultName);
+    tries_.removeDuplicates();
     tries_ << kTone;
     tryNext(ring);
 }
@@ -140,9 +192,9 @@ void Ringer::ring(const QString& name, Volume volume) {
 // decoder or output has looked at it, moves on to the one after it.
 void Ringer::tryNext(quint64 ring) {
     while (!tries_.isEmpty()) {
-        const QString name = tries_.takeFirst();
+        const QString file = tries_.takeFirst();
         std::unique_ptr<AudioPlayer> player;
-        if (isPrepared(name)) {
+        if (ready_ && readyFile_ == file) {
             player = std::move(ready_);
             letGoOfReady_.stop();
         } else {
@@ -150,8 +202,7 @@ void Ringer::tryNext(quint64 ring) {
         }
         player->setRise(volume_ == Volume::Rising ? kRiseMs : 0);
         QString error;
-        const bool started = name == kTone ? player->playTone(&error)
-                                           : player->play(ringtoneFile(folder_, name), &error);
+        const bool started = file == kTone ? player->playTone(&error) : player->play(file, &error);
         if (!started) {
             printLine(QStringLiteral("something went wrong: ") + error);
             continue;

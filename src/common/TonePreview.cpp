@@ -12,9 +12,9 @@ namespace {
 constexpr int kPreviewMs = 6000;
 }  // namespace
 
-TonePreview::TonePreview(const QString& folder, std::function<QString()> tone, QWidget* parent)
+TonePreview::TonePreview(const Ringer& like, std::function<QString()> tone, QWidget* parent)
     : QToolButton(parent),
-      ringer_(std::make_unique<Ringer>(folder)),
+      ringer_(std::make_unique<Ringer>(like.folder(), like.userFolder())),
       tone_(std::move(tone)),
       limit_(new QTimer(this)) {
     setAutoRaise(true);

@@ -18,7 +18,8 @@ class Ringer;
 class TonePreview : public QToolButton {
     Q_OBJECT
 public:
-    TonePreview(const QString& folder, std::function<QString()> tone, QWidget* parent = nullptr);
+    // Plays from the same folders as `like`.
+    TonePreview(const Ringer& like, std::function<QString()> tone, QWidget* parent = nullptr);
     ~TonePreview() override;
 
     void stop();

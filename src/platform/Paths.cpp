@@ -40,6 +40,14 @@ QString Paths::dataDir() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Pendra/";
 }
 
+QString Paths::userRingtonesDir() {
+    return dataDir() + "ringtones/";
+}
+
+QString Paths::runRecordFile() {
+    return dataDir() + "last-run";
+}
+
 void Paths::setShareDirForTesting(const QString& dir) {
     shareOverride() = dir;
 }

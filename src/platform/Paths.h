@@ -15,6 +15,10 @@ public:
     static QString audioModule();
     // GenericDataLocation + "/Pendra/", with a trailing "/".
     static QString dataDir();
+    // The user's own sounds: dataDir() + "ringtones/".
+    static QString userRingtonesDir();
+    // When the program last ran, beside its data.
+    static QString runRecordFile();
     // Tests point the resources elsewhere; empty restores the default.
     static void setShareDirForTesting(const QString& dir);
     static void setAudioModuleForTesting(const QString& file);

@@ -29,6 +29,10 @@ struct UserNotification {
     // The wall time the repeats keep, when the first date had to leave it (a
     // daylight-saving gap); invalid: the first date's own time.
     QTime repeatWallTime;
+    // Set by the center as it delivers a scheduled notification: the date
+    // that came due, which may lie well before the delivery (a suspend, a
+    // clock set forwards) and before a repeat's next deliveryDate.
+    std::optional<QDateTime> dueDate;
     ActivationType activationType = ActivationType::None;
     // The owner's own data; never shown.
     QVariantMap userInfo;

@@ -226,6 +226,7 @@ void UserNotificationCenter::reevaluate() {
             continue;
         }
         due.append(n);
+        n->dueDate = n->deliveryDate;
         if (n->deliveryRepeatIntervalDays > 0) {
             // Delivered once however many repeats were missed (asleep, clock
             // set forwards); then on from the next date still ahead.

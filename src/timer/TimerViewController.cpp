@@ -39,7 +39,7 @@ QRect frame(int x, int y, int w, int h) {
 TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget* parent)
     : Panel(parent),
       notificationCenter(center),
-      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir())) {
+      ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())) {
     ringer_->onSilent = [this] {
         if (alert_) {
             alert_->subtitle = silentAlertText(alert_->subtitle);
@@ -83,8 +83,7 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     ringtonesPopUpButton_->setAccessibleName(tr("Ringtone"));
     ringtonesPopUpButton_->setGeometry(frame(90, 100, 70, 26));
     preview_ = new TonePreview(
-        ringer_->folder(), [this] { return ringtonesPopUpButton_->currentData().toString(); },
-        this);
+        *ringer_, [this] { return ringtonesPopUpButton_->currentData().toString(); }, this);
     preview_->setObjectName(QStringLiteral("timerRingtonePreview"));
 
     startPauseResumeBtn_ = new QPushButton(tr("Start"), this);
@@ -168,14 +167,10 @@ void TimerViewController::viewDidLoad() {
     connect(minuteStepper_, &Stepper::valueChanged, this, [this] { minuteStepperPressed(); });
     connect(secondStepper_, &Stepper::valueChanged, this, [this] { secondStepperPressed(); });
 
-    QStringList names = getRingtones(ringer_->folder());
-    names.sort(Qt::CaseSensitive);
     ringtonesPopUpButton_->clear();
     ringtonesPopUpButton_->addItem(tr("None"), QStringLiteral("None"));
-    for (const QString& n : names) {
-        if (n != QLatin1String("None")) {
-            ringtonesPopUpButton_->addItem(n, n);
-        }
+    for (const QString& n : ringtoneChoices(ringer_->folder(), ringer_->userFolder())) {
+        ringtonesPopUpButton_->addItem(n, n);
     }
     ringtonesPopUpButton_->setCurrentIndex(ringtonesPopUpButton_->findData(ringtone_));
     const QSize hint = ringtonesPopUpButton_->sizeHint();

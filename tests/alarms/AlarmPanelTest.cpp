@@ -53,8 +53,8 @@ public:
         panel->notificationDidDismissAlert(c, n);
     }
     bool userNotificationCenterShouldPresent(UserNotificationCenter&,
-                                             const UserNotificationPtr&) override {
-        return true;
+                                             const UserNotificationPtr& n) override {
+        return panel->notificationShouldPresent(n);
     }
 };
 
@@ -434,6 +434,52 @@ TEST_F(AlarmPanel, RingSnoozeStopAndDismiss) {
 
     // A click on the body reaches no panel and changes nothing.
     EXPECT_TRUE(center->deliveredNotifications().isEmpty());
+}
+
+TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff) {
+    plant({alarmJson(7, 0, "Once"),
+           alarmJson(7, 30, "Daily", {true, true, true, true, true, true, true}),
+           alarmJson(9, 0, "Later")});
+    launch();
+    panel->recordRun();  // quit at 06:00
+    panel.reset();
+    center.reset();
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 45)));
+    launch();
+    auto notices = [&] {
+        QStringList out;
+        for (const auto& n : presenter->presented) {
+            out << n->title + ": " + n->subtitle;
+        }
+        return out;
+    };
+    EXPECT_EQ(notices(), (QStringList{"Missed alarm: 7:00am Once", "Missed alarm: 7:30am Daily"}));
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
+    EXPECT_TRUE(file()[1].toObject()["enabled"].toBool());
+    EXPECT_EQ(text("alarmMissed-0"), "Alarm was missed");
+    EXPECT_TRUE(panel->wasMissed(1));
+    EXPECT_FALSE(panel->wasMissed(2));
+    EXPECT_FALSE(pending().count("alarm-0-0"));
+    // Answered, the notice takes its row's word with it; seen, the rows say it no longer.
+    presenter->dismiss(presenter->presented[1]);
+    settle();
+    EXPECT_FALSE(panel->wasMissed(1));
+    EXPECT_TRUE(presenter->withdrawn.contains(presenter->presented[1]->identifier));
+    panel->hide();
+    settle();
+    EXPECT_FALSE(panel->wasMissed(0));
+    EXPECT_EQ(panel->findChild<QLabel*>("alarmMissed-0"), nullptr);
+
+    // Asleep from 08:50 to 11:00: 09:00 is reported, not rung; five minutes late still rings.
+    presenter->presented.clear();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(11, 0)));
+    EXPECT_EQ(notices(), QStringList{"Missed alarm: 9:00am Later"});
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_FALSE(panel->alarms()[2].enabled);
+    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 35)));
+    EXPECT_TRUE(panel->isRinging());
+    EXPECT_EQ(presenter->presented.last()->subtitle, "Daily");
 }
 
 TEST_F(AlarmPanel, RepeatingSnoozeRestoresItsWeeklyTimeAndSurvivesMidnightAndReordering) {

@@ -48,6 +48,22 @@ TEST(RingtoneCatalogueTest, ListsTheM4rFilesInTheFoldersOwnOrder) {
     sorted.sort();
     EXPECT_EQ(sorted, (QStringList{QString::fromUtf8("Glöckchen"), "Radar", "ToneA", "ToneB"}));
 
+    // The user's own sounds come after the program's, each name once; a
+    // missing user folder is no error.
+    QTemporaryDir own;
+    for (const char* name : {"Zed.flac", "Aurora.wav", "Aurora.mp3", "Radar.ogg", "None.oga",
+                             "Notes.txt", "Beat.m4r"}) {
+        touch(own.filePath(name));
+    }
+    test::StdoutCapture quiet;
+    const QStringList both = ringtoneChoices(dir.path() + "/", own.path() + "/");
+    const QStringList programOnly = ringtoneChoices(dir.path() + "/", dir.filePath("missing/"));
+    quiet.restore();
+    EXPECT_EQ(quiet.text(), QString());
+    EXPECT_EQ(both, (QStringList{QString::fromUtf8("Glöckchen"), "Radar", "ToneA", "ToneB",
+                                 "Aurora", "Beat", "Zed"}));
+    EXPECT_EQ(programOnly, sorted);
+
     // Read anew on every call.
     touch(dir.filePath("Late.m4r"));
     QFile::remove(dir.filePath("Radar.m4r"));
@@ -63,12 +79,16 @@ TEST(RingtoneCatalogueTest, AFolderThatCannotBeListedPrintsTheErrorAndGivesNothi
     for (const QString& path : {dir.filePath("missing/"), dir.filePath("plain")}) {
         test::StdoutCapture out;
         const QStringList names = getRingtones(path);
+        // The user's folder: only an unreadable one is reported.
+        const QStringList choices = ringtoneChoices(dir.filePath("missing/"), path);
+        EXPECT_TRUE(choices.isEmpty());
         out.restore();
         EXPECT_TRUE(names.isEmpty()) << path.toStdString();
         const QString text = out.text();
         EXPECT_TRUE(text.startsWith("Error reading ringtones: ")) << text.toStdString();
         EXPECT_TRUE(text.contains(path)) << text.toStdString();
-        EXPECT_EQ(text.count('\n'), 1) << "one line: " << text.toStdString();
+        const int lines = path.endsWith("plain") ? 3 : 2;
+        EXPECT_EQ(text.count('\n'), lines) << text.toStdString();
     }
 }
 
@@ -78,7 +98,9 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     touch(dir.filePath("Broken.m4r"), QByteArray(4096, '\x5a'));
-    Ringer ringer(dir.path() + "/");
+    QTemporaryDir own;
+    touch(own.filePath("Broken.ogg"), QByteArray(4096, '\x5a'));
+    Ringer ringer(dir.path() + "/", own.path() + "/");
     int silent = 0;
     ringer.onSilent = [&] { ++silent; };
     {
@@ -104,7 +126,11 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
             }
             return -1;
         };
+        // The user's file of the name first, then the program's.
+        const int users = name == "Broken" ? at(own.filePath("Broken.ogg")) : -1;
         const int chosen = at(name == "Broken" ? dir.filePath("Broken.m4r") : "\"../Notes\"");
+        EXPECT_LT(users, chosen);
+        EXPECT_EQ(users >= 0, name == "Broken");
         const int fallback = at(dir.filePath("Radar.m4r") + ": no such file");
         const int tone = at("the generated tone: no audio output device");
         const int bell = at("ringing the bell");

@@ -55,6 +55,15 @@ def inside(inner, outer):
             and inner.y + inner.h <= outer.y + outer.h)
 
 
+def libfaketime():
+    for p in ("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1",
+              "/usr/lib/faketime/libfaketime.so.1"):
+        if os.path.exists(p):
+            return p
+    out = subprocess.run(["dpkg", "-L", "libfaketime"], capture_output=True, text=True).stdout
+    return next(l for l in out.split() if l.endswith("libfaketime.so.1"))
+
+
 def record_case(case, outcome, **figures):
     """Keeps a reliability case's outcome for `make reliability`.
 
@@ -218,10 +227,12 @@ class Pendra:
     def __init__(self, session, args=(), env=None, faketime=None, binary=None, stdin=False):
         self.session = session
         cmd = [binary or session.binary, *args]
-        if faketime:
-            cmd = ["faketime", faketime, *cmd]
         e = dict(session.env)
         e["PENDRA_TEST_INTROSPECT"] = "1"
+        if faketime:
+            # The library itself, not the faketime wrapper: the wrapper does
+            # not pass SIGTERM on, and the program would outlive terminate().
+            e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime})
         if env:
             for k, v in env.items():
                 if v is None:

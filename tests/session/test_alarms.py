@@ -4,6 +4,7 @@ dismissed from the notification."""
 
 import json
 import os
+import subprocess
 import time
 import unittest
 
@@ -121,13 +122,63 @@ class Ringing(AlarmSession):
         wait_until(lambda: self.session.dunst_shown_count() == 1, 10, what="one answered")
         self.session.dunst_invoke("Dismiss")
         wait_until(lambda: self.session.dunst_shown_count() == 0, 10, what="both answered")
-        stored = {a["label"]: a for a in self.stored()}
         wait_until(lambda: {a["label"]: a for a in self.stored()}["Once"]["enabled"] is False, 10,
                    what="the one-off alarm switched off")
         stored = {a["label"]: a for a in self.stored()}
         self.assertTrue(stored["Weekly"]["enabled"])
         self.assertFalse(stored["Once"]["isSnoozed"])
         self.assertTrue(app.alive())
+
+
+class Missed(AlarmSession):
+    def test_an_alarm_passed_while_quit_is_reported_not_rung_and_switched_off(self):
+        self.plant([alarm(7, 0, "Wake up")])
+        app = self.session.start_pendra(faketime="2026-12-07 06:50:00", env=FAKETIME_ENV)
+        app.tray_icon()
+        app.terminate()
+        self.assertEqual(app.wait(15), 0)
+
+        monitor = self.session.monitor_notifications()
+        start = self.session.capture_position()
+        app = self.session.start_pendra(faketime="2026-12-07 07:20:00", env=FAKETIME_ENV)
+        call = monitor.wait_for_notify(1, timeout=30)
+        self.assertEqual((call["summary"], call["body"]), ("Missed alarm", "7:00am Wake up"))
+        self.assertEqual(call["actions"][2:], ["other", "Dismiss"])
+        wait_until(lambda: self.stored()[0]["enabled"] is False, 10,
+                   what="the one-off alarm switched off")
+        self.open_alarms_tab(app)
+        app.wait_widget("alarmMissed-0", text="Alarm was missed")
+        self.session.screenshot("missed")
+        self.assertLess(self.session.sounding_seconds(start), 0.2, "a missed alarm rang")
+        self.session.dunst_invoke("Dismiss")
+        wait_until(lambda: self.session.dunst_shown_count() == 0, 10, what="the notice answered")
+        app.wait_widget("alarmRingtone-0", text="Radar")
+        self.assertEqual(len(monitor.calls), 1, "nothing but the notice")
+
+class OwnSounds(AlarmSession):
+    def test_a_sound_of_ones_own_is_offered_and_rings(self):
+        folder = os.path.join(self.data, "ringtones")
+        os.makedirs(folder)
+        subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", os.path.join(folder, "Aurora.wav"),
+                        "synth", "1.5", "sine", "660", "vol", "0.5"], check=True)
+        self.plant([alarm(7, 0, "Own sound")])
+        monitor = self.session.monitor_notifications()
+        app = self.session.start_pendra(faketime="2026-12-07 06:59:30", env=FAKETIME_ENV)
+        self.open_alarms_tab(app)
+        app.click("alarmEdit-0")
+        self.session.click(*app.wait_widget("alarmRingtonePopUp", text="Radar").center)
+        time.sleep(0.5)
+        self.session.screenshot("ringtones")
+        self.session.type("A")  # after the program's own, though first by name
+        self.session.key("Return")
+        app.wait_widget("alarmRingtonePopUp", text="Aurora")
+        app.click("alarmDone")
+        wait_until(lambda: self.stored()[0]["ringtone"] == "Aurora", 10, what="the choice stored")
+        start = self.session.capture_position()
+        monitor.wait_for_notify(1, timeout=40)
+        wait_until(lambda: self.session.sounding_seconds(start) > 2.5, 20,
+                   what="the own sound, looped")
+        self.assertFalse(app.has_line("something went wrong"), app.lines[-10:])
 
 
 class Editing(AlarmSession):

@@ -6,11 +6,10 @@ import json
 import os
 import shutil
 import signal
-import subprocess
 import time
 import unittest
 
-from harness import AlarmsFileCase, record_case, wait_until
+from harness import AlarmsFileCase, libfaketime, record_case, wait_until
 
 FAKETIME = "2026-12-07 06:59:55"
 FAKETIME_ENV = {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
