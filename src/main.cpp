@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
         introspection = std::make_unique<pendra::TestIntrospection>();
     }
 
+    if (introspection) {
+        QObject::connect(&delegate, &pendra::AppDelegate::panelsLoaded, introspection.get(),
+                         &pendra::TestIntrospection::acceptCommands);
+    }
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }

@@ -221,6 +221,7 @@ void AppDelegate::loadPanels() {
         connect(alarms, &AlarmViewController::alarmsChanged, this, update);
         update();
     }
+    emit panelsLoaded();
 }
 
 void AppDelegate::togglePopover() {

@@ -81,6 +81,8 @@ public:
 
 signals:
     void terminated();
+    // Every panel has loaded: alarms are read and scheduled.
+    void panelsLoaded();
 
 private:
     enum class Route { ShouldPresent, WillDeliver, Deliver, Activate, Dismiss };

@@ -54,7 +54,14 @@ TestIntrospection::TestIntrospection(QObject* parent)
     // Opt-in: tools that drive the program through its own stdin keep it.
     if (qEnvironmentVariable("PENDRA_TEST_COMMANDS") == QLatin1String("1")) {
         input_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        input_->setEnabled(false);
         connect(input_, &QSocketNotifier::activated, this, &TestIntrospection::readCommands);
+    }
+}
+
+void TestIntrospection::acceptCommands() {
+    if (input_ != nullptr) {
+        input_->setEnabled(true);
     }
 }
 

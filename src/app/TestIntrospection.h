@@ -20,6 +20,9 @@ public:
 
     // The lines describing what is on screen now.
     static QStringList describeVisibleControls();
+    // Commands on stdin are read from now on: once the panels are up, so that
+    // a command for one of their controls finds it.
+    void acceptCommands();
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
