@@ -172,6 +172,14 @@
         <source>mins</source>
         <translation>Min.</translation>
     </message>
+    <message>
+        <source>Alarm was missed</source>
+        <translation>Wecker verpasst</translation>
+    </message>
+    <message>
+        <source>Missed alarm</source>
+        <translation>Verpasster Wecker</translation>
+    </message>
 </context>
 <context>
     <name>pendra::AppDelegate</name>

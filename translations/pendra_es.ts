@@ -172,6 +172,14 @@
         <source>mins</source>
         <translation>min</translation>
     </message>
+    <message>
+        <source>Alarm was missed</source>
+        <translation>Alarma perdida</translation>
+    </message>
+    <message>
+        <source>Missed alarm</source>
+        <translation>Alarma perdida</translation>
+    </message>
 </context>
 <context>
     <name>pendra::AppDelegate</name>

@@ -172,6 +172,14 @@
         <source>mins</source>
         <translation>min</translation>
     </message>
+    <message>
+        <source>Alarm was missed</source>
+        <translation>Alarme manquée</translation>
+    </message>
+    <message>
+        <source>Missed alarm</source>
+        <translation>Alarme manquée</translation>
+    </message>
 </context>
 <context>
     <name>pendra::AppDelegate</name>
