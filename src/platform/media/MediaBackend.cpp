@@ -11,11 +11,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMediaDevices>
+#include <QSemaphore>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
 
 #include "platform/AlarmTone.h"
 #include "platform/AudioBackend.h"
@@ -39,18 +42,21 @@ constexpr int kMaxRestarts = 5;
 // the application object, which is being torn down.
 std::atomic<bool> g_ending{false};
 
+class Worker;
+
+// The workers alive, so that the application's end can stop their decoders
+// before the libraries under them go.
+std::mutex g_workersLock;
+std::set<Worker*> g_workers;
+
+void endAudio();
+
 QThread* audioThread() {
     static QThread* thread = [] {
         auto* t = new QThread();
         t->setObjectName(QStringLiteral("pendra-audio"));
         t->start();
-        // Ended before Qt's own multimedia singletons go, at the application's
-        // end; a decoder still at work may take a moment on a busy machine.
-        qAddPostRoutine([] {
-            g_ending = true;
-            audioThread()->quit();
-            audioThread()->wait(5000);
-        });
+        qAddPostRoutine(endAudio);
         return t;
     }();
     return thread;
@@ -79,9 +85,15 @@ public:
         QObject::connect(feed_, &QTimer::timeout, this, [this] { feed(); });
         watchdog_->setInterval(kWatchdogMs);
         QObject::connect(watchdog_, &QTimer::timeout, this, [this] { checkProgress(); });
+        const std::lock_guard lock(g_workersLock);
+        g_workers.insert(this);
     }
 
-    ~Worker() override { closeSink(); }
+    ~Worker() override {
+        closeSink();
+        const std::lock_guard lock(g_workersLock);
+        g_workers.erase(this);
+    }
 
     void prepare(const QString& file) {
         if (file != file_ || hasFailed_) {
@@ -315,6 +327,35 @@ private:
     int riseMs_ = 0;
     QElapsedTimer rising_;
 };
+
+// At the application's end, before Qt's own multimedia singletons go: the
+// workers are torn down on their thread, which stops any decoder still at
+// work, and the thread ends. A thread stuck in the sound server is given 5 s.
+void endAudio() {
+    g_ending = true;
+    QThread* t = audioThread();
+    auto done = std::make_shared<QSemaphore>();
+    auto* anchor = new QObject();
+    anchor->moveToThread(t);
+    QMetaObject::invokeMethod(
+        anchor,
+        [anchor, done] {
+            std::set<Worker*> workers;
+            {
+                const std::lock_guard lock(g_workersLock);
+                workers = g_workers;
+            }
+            for (Worker* w : workers) {
+                delete w;
+            }
+            delete anchor;
+            done->release();
+        },
+        Qt::QueuedConnection);
+    done->tryAcquire(1, 5000);
+    t->quit();
+    t->wait(5000);
+}
 
 // The front, on the thread that created it: hands each request to the
 // worker without waiting, and brings the worker's reports back here.
