@@ -15,15 +15,6 @@ FAKETIME = "2026-12-07 06:59:55"
 FAKETIME_ENV = {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
 
 
-def libfaketime():
-    for p in ("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1",
-              "/usr/lib/faketime/libfaketime.so.1"):
-        if os.path.exists(p):
-            return p
-    out = subprocess.run(["dpkg", "-L", "libfaketime"], capture_output=True, text=True).stdout
-    return next(l for l in out.split() if l.endswith("libfaketime.so.1"))
-
-
 def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
     return {"hour": hour, "minute": minute, "ringtone": ringtone, "snooze": 9,
             "isSnoozed": False, "label": label, "repeatDays": [False] * 7, "enabled": enabled}
@@ -158,10 +149,8 @@ class NeverSilent(FaultSession):
                     f.write(b"\x7f" * 512)
             self.plant([alarm("Never silent", ringtone="Chimes")])
             start = self.session.capture_position()
-            # Preloaded rather than through the faketime command, so that the
-            # SIGTERM below reaches the program itself.
-            env = dict(FAKETIME_ENV, LD_PRELOAD=libfaketime(), FAKETIME="@" + FAKETIME)
-            app = self.session.start_pendra(env=env, binary=os.path.join(root, "bin", "pendra"))
+            app = self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV,
+                                            binary=os.path.join(root, "bin", "pendra"))
             try:
                 wait_until(lambda: self.session.sounding_seconds(start) > 1.0, 30,
                            what="a sound with a broken " + broken)
