@@ -529,16 +529,19 @@ class Session:
 
     # Services
 
-    def _start_bus(self):
+    def _fork_bus(self, socket):
+        """A private dbus-daemon on runtime/socket; returns its address."""
         out = subprocess.run(
             ["dbus-daemon", "--session", "--fork", "--nosyslog",
-             "--address=unix:path=" + self.path("runtime", "bus"),
+             "--address=unix:path=" + self.path("runtime", socket),
              "--print-address=1", "--print-pid=1"],
             env=self.env, capture_output=True, text=True, timeout=20, check=True,
             **self.user_kw).stdout.split()
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
-        pid = int(out[1])
-        self._children.append(_Pid(pid))
+        self._children.append(_Pid(int(out[1])))
+        return out[0]
+
+    def _start_bus(self):
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self._fork_bus("bus")
 
     def _start_x(self):
         r, w = os.pipe()
@@ -976,14 +979,7 @@ class GnomeSession(WaylandSession):
     def _start_bus(self):
         super()._start_bus()
         # The shell's login manager needs a system bus; a private one will do.
-        out = subprocess.run(
-            ["dbus-daemon", "--session", "--fork", "--nosyslog",
-             "--address=unix:path=" + self.path("runtime", "system_bus"),
-             "--print-address=1", "--print-pid=1"],
-            env=self.env, capture_output=True, text=True, timeout=20, check=True,
-            **self.user_kw).stdout.split()
-        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = out[0]
-        self._children.append(_Pid(int(out[1])))
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self._fork_bus("system_bus")
 
     def _gsettings(self, *args):
         subprocess.run(["gsettings", *args], env=self.env, capture_output=True, timeout=20,
