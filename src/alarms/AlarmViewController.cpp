@@ -18,6 +18,7 @@
 #include "alarms/AlarmRules.h"
 #include "common/Ask.h"
 #include "common/Geometry.h"
+#include "common/Preferences.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
 #include "common/TonePreview.h"
@@ -31,7 +32,6 @@ namespace pendra {
 
 namespace {
 
-const QString kDo24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
 const QString kAlarmIdKey = QStringLiteral("alarmId");
 const QString kGentleWakeKey = QStringLiteral("gentleWake");
 constexpr int kStaticHeight = 30;
@@ -53,8 +53,7 @@ QLabel* plainLabel(QWidget* parent, const QString& text, const QString& name) {
 }
 
 bool isKind(const UserNotificationPtr& n, QLatin1String kind) {
-    return n && n->identifier.section(QLatin1Char('-'), 0, 0) == kind &&
-           n->identifier.contains(QLatin1Char('-'));
+    return n && notificationKind(n->identifier) == QString(kind);
 }
 
 bool isAlarmKind(const UserNotificationPtr& n) {
@@ -84,7 +83,7 @@ AlarmViewController::AlarmViewController(UserNotificationCenter& center, QWidget
     };
     setObjectName(QStringLiteral("alarmsPanel"));
     setFixedSize(kPanelWidth, kPanelHeight);
-    do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);
+    do24HourTime_ = do24HourTimePreference();
 
     newAlarmBtn_ = new QPushButton(tr("New Alarm"), this);
     newAlarmBtn_->setObjectName(QStringLiteral("alarmNew"));
@@ -215,7 +214,7 @@ void AlarmViewController::viewDidLoad() {
 
 void AlarmViewController::viewDidAppear() {
     beginAction();
-    do24HourTime_ = UserDefaults::standard().boolForKey(kDo24HourTimeKey);
+    do24HourTime_ = do24HourTimePreference();
     updateAlarmViewsFromAlarms();
     reconcile();
 }
@@ -678,7 +677,7 @@ void AlarmViewController::updateAlarmNotificationsFromAlarms() {
 }
 
 UserNotificationPtr AlarmViewController::getNotificationFrom(const QString& identifier) {
-    printLine(identifier.section(QLatin1Char('-'), 0, 0));
+    printLine(notificationKind(identifier).value_or(identifier));
     const std::optional<int> row = rowFromRowText(identifier);
     if (!row || *row >= alarmNotifications_.size()) {
         printLine(QStringLiteral("No alarm in row ") + identifier);

@@ -18,6 +18,7 @@
 #include "app/TabViewController.h"
 #include "app/ViewController.h"
 #include "common/Ask.h"
+#include "common/Preferences.h"
 #include "platform/Log.h"
 #include "platform/StatusNotifierItem.h"
 #include "platform/UserDefaults.h"
@@ -28,14 +29,6 @@ namespace pendra {
 namespace {
 constexpr int kPanelsAtTheLatestMs = 250;
 }  // namespace
-
-std::optional<QString> notificationKind(const QString& identifier) {
-    const qsizetype dash = identifier.indexOf(QLatin1Char('-'));
-    if (dash < 0) {
-        return std::nullopt;
-    }
-    return identifier.left(dash);
-}
 
 UserNotificationCenter& AppDelegate::notificationCenter() {
     return UserNotificationCenter::defaultCenter();
@@ -210,9 +203,7 @@ void AppDelegate::loadPanels() {
     viewController_->viewDidLoad();
     if (AlarmViewController* alarms = viewController_->tabViewController()->alarmsPanel()) {
         auto update = [this, alarms] {
-            const QString tip = nextAlarmToolTip(
-                alarms->nextAlarm(),
-                UserDefaults::standard().boolForKey(QStringLiteral("com.Zentho.Do24HourTime")));
+            const QString tip = nextAlarmToolTip(alarms->nextAlarm(), do24HourTimePreference());
             notifierItem_->setToolTip(tip);
             if (statusItem_ != nullptr) {
                 statusItem_->setToolTip(tip);

@@ -22,10 +22,6 @@ class Popover;
 class StatusNotifierItem;
 class ViewController;
 
-// The kind of a notification: the text of its identifier before the first
-// "-"; none when there is no "-".
-std::optional<QString> notificationKind(const QString& identifier);
-
 enum class TerminateReply { TerminateCancel = 0, TerminateNow = 1 };
 
 // The application object's delegate: the tray icon and its popover, launch and

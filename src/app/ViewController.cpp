@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/TabViewController.h"
+#include "common/Preferences.h"
 #include "platform/Autostart.h"
 #include "platform/DateFormatSource.h"
 #include "platform/Log.h"

@@ -30,7 +30,6 @@ public:
     QPushButton* quitButton() const { return quitBtn_; }
     QCheckBox* startAtLoginCheckbox() const { return startAtLogin_; }
 
-    const QString do24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
 
 signals:
     void quitPressed();

@@ -1,10 +1,23 @@
 #pragma once
 
+#include <QString>
+#include <optional>
+
 #include "platform/UserNotification.h"
 
 namespace pendra {
 
 class UserNotificationCenter;
+
+// The kind of a notification: the text of its identifier before the first
+// "-"; none when there is no "-".
+inline std::optional<QString> notificationKind(const QString& identifier) {
+    const qsizetype dash = identifier.indexOf(QLatin1Char('-'));
+    if (dash < 0) {
+        return std::nullopt;
+    }
+    return identifier.left(dash);
+}
 
 // A panel that owns notifications of one kind (the text before the first "-"
 // of their identifiers) and handles their callbacks.

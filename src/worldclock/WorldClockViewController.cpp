@@ -15,6 +15,7 @@
 
 #include "common/Ask.h"
 #include "common/Geometry.h"
+#include "common/Preferences.h"
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
@@ -212,7 +213,7 @@ void WorldClockViewController::viewDidLoad() {
 }
 
 void WorldClockViewController::viewDidAppear() {
-    do24HourTime_ = defaults_.boolForKey(do24HourTimeKey);
+    do24HourTime_ = do24HourTimePreference(defaults_);
     reloadData();
 }
 

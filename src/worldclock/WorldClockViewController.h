@@ -48,7 +48,6 @@ public:
     bool isAddingNewCity() const { return isAddingNewCity_; }
 
     const QString citiesKey = QStringLiteral("cities");
-    const QString do24HourTimeKey = QStringLiteral("com.Zentho.Do24HourTime");
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -22,6 +22,7 @@
 #include "app/SingleInstance.h"
 #include "app/TabViewController.h"
 #include "app/ViewController.h"
+#include "common/NotificationReceiver.h"
 #include "platform/Autostart.h"
 #include "platform/DateFormatSource.h"
 #include "platform/NotificationPresenter.h"
