@@ -1,14 +1,16 @@
-"""When windows map, read off the X server's own events.
+"""When windows map and draw, read off the X server's own events.
 
-One connection waits for events in a thread and stamps each map on
-time.monotonic() as it arrives; a second one answers the main thread's
-questions (whose window, where, which class), so neither blocks the other.
+One connection waits for events in a thread and stamps each map, and each
+DAMAGE report of drawing into a window, on time.monotonic() as it arrives; a
+second one answers the main thread's questions (whose window, where, which
+class) and sends synthetic clicks, so neither blocks the other.
 """
 
 import threading
 import time
 
 from Xlib import X, display, error
+from Xlib.ext import damage, xtest
 
 
 class XWatch:
@@ -21,6 +23,11 @@ class XWatch:
         self._pid_atom = self._query.intern_atom("_NET_WM_PID")
         self._cond = threading.Condition()
         self.maps = []  # (monotonic time, window id), oldest first
+        self.damages = []  # (monotonic time, window id), oldest first
+        self._damage_event = None
+        if self._events.has_extension("DAMAGE"):
+            self._events.damage_query_version()
+            self._damage_event = self._events.query_extension("DAMAGE").first_event
         root = self._events.screen().root
         root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self._events.sync()
@@ -37,12 +44,18 @@ class XWatch:
                     # structure events tell of it.
                     try:
                         ev.window.change_attributes(event_mask=X.StructureNotifyMask)
+                        if self._damage_event is not None:
+                            ev.window.damage_create(damage.DamageReportRawRectangles)
                         self._events.flush()
                     except error.XError:
                         pass
                 elif ev.type == X.MapNotify:
                     with self._cond:
                         self.maps.append((t, ev.window.id))
+                        self._cond.notify_all()
+                elif ev.type == self._damage_event:
+                    with self._cond:
+                        self.damages.append((t, ev.drawable.id))
                         self._cond.notify_all()
         except Exception:  # the server went away with its session
             return
@@ -115,6 +128,39 @@ class XWatch:
                         return time.monotonic(), wid
             time.sleep(0.005)
         return None, None
+
+    def press(self, x, y, settle=0.3):
+        """Moves the pointer to (x, y), lets hover effects settle, then clicks
+        button 1; returns the moment just before the press went out."""
+        xtest.fake_input(self._query, X.MotionNotify, x=x, y=y)
+        self._query.sync()
+        time.sleep(settle)
+        t = time.monotonic()
+        xtest.fake_input(self._query, X.ButtonPress, 1)
+        xtest.fake_input(self._query, X.ButtonRelease, 1)
+        self._query.sync()
+        return t
+
+    def first_damage(self, since, wid, timeout=10.0):
+        """When drawing into window wid was first reported at or after `since`."""
+        if self._damage_event is None:
+            return None
+        deadline = time.monotonic() + timeout
+        while True:
+            with self._cond:
+                for t, d in self.damages:
+                    if t >= since and d == wid:
+                        return t
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self._cond.wait(min(left, 0.2))
+
+    def last_damage(self, since, until, wid):
+        """The last drawing into wid between `since` and `until`."""
+        with self._cond:
+            ts = [t for t, d in self.damages if since <= t <= until and d == wid]
+        return ts[-1] if ts else None
 
     def first_map(self, since, pred, timeout=30.0, exclude=()):
         """The first window mapped at or after `since` that pred accepts."""
