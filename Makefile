@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean install package
+.PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean install package mutants ratio
 
 all: build
 
@@ -79,6 +79,17 @@ fuzz: deps
 	  -DPENDRA_SESSION_TESTS=OFF -DPENDRA_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/fuzz.sh $(FUZZ_BUILD)
+
+# Each fault of tools/mutants/ applied in turn to a scratch copy of the tree
+# ($(BUILD)/mutants/tree), built there and put to the tests its header names;
+# fails if any survives. MUTANTS="03 07" runs those alone.
+MUTANTS ?=
+mutants: deps
+	@BUILD=$(BUILD) JOBS=$(JOBS) tools/mutants/run.py $(MUTANTS)
+
+# Non-blank lines of tests/ (C++ and Python) against src/.
+ratio:
+	@tools/test-ratio.sh
 
 bench: build
 	@if [ -x bench/run.sh ]; then bench/run.sh $(BUILD); else echo "no benchmarks yet"; fi
