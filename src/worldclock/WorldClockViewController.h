@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <QTimeZone>
 #include <optional>
+#include <vector>
 
 #include "common/Panel.h"
 #include "worldclock/CityListModel.h"

@@ -260,14 +260,6 @@ TEST_F(WorldClockPanelTest, ClearingPersistsAcrossARestart) {
     EXPECT_EQ(rows(again.get()), 0);
 }
 
-TEST_F(WorldClockPanelTest, StoredListsOfTheWrongTypeReadAsEmpty) {
-    defaults.setRawForTesting("cities", 42);
-    auto panel = makePanel();
-    EXPECT_TRUE(panel->cities().isEmpty());
-    typeAndConfirm(panel.get(), "London/Europe");
-    EXPECT_EQ(defaults.stringArrayForKey("cities"), QStringList{"London"});
-}
-
 TEST_F(WorldClockPanelTest, RowsShowOffsetsAndBothTimeFormsWithTheInjectedClock) {
     defaults.setStringArray("cities", {"London", "Kolkata", "St Johns", "Kathmandu", "Sydney"});
     defaults.setBool("com.Zentho.Do24HourTime", false);
