@@ -71,6 +71,12 @@ void CityListModel::remove(int row) {
     endRemoveRows();
 }
 
+void CityListModel::setZone(int row, std::optional<QTimeZone> zone) {
+    if (row >= 0 && row < int(rows_.size())) {
+        rows_[size_t(row)].city.zone = std::move(zone);
+    }
+}
+
 void CityListModel::updateTimes(const QDateTime& now, bool do24HourTime) {
     now_ = now;
     do24HourTime_ = do24HourTime;
@@ -95,7 +101,9 @@ void CityListModel::updateTimes(const QDateTime& now, bool do24HourTime) {
 
 void CityListModel::computeTexts(Row& row) const {
     if (!row.city.zone || !now_.isValid()) {
-        return;  // a city whose zone is gone keeps its empty texts
+        row.offset.clear();  // a city whose zone is gone shows no times
+        row.time.clear();
+        return;
     }
     row.offset = offsetText(*row.city.zone, now_);
     row.time = localTimeText(*row.city.zone, now_, do24HourTime_);

@@ -33,6 +33,8 @@ public:
     void setCities(std::vector<City> cities);
     void append(City city);
     void remove(int row);
+    // Takes effect with the next updateTimes().
+    void setZone(int row, std::optional<QTimeZone> zone);
 
     // Offsets and times for `now`; only rows whose texts changed are reported.
     void updateTimes(const QDateTime& now, bool do24HourTime);

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -291,13 +290,12 @@ std::optional<QTimeZone> WorldClockViewController::getTimeZoneFromCity(
 }
 
 void WorldClockViewController::reloadData() {
-    const QModelIndexList selected = tableView_->selectionModel()->selectedRows();
-    const int selectedRow = selected.isEmpty() ? -1 : selected.first().row();
-    model_->setCities(citiesWithZones(cities()));
-    updateTimes();
-    if (selectedRow >= 0 && selectedRow < model_->rowCount()) {
-        tableView_->selectRow(selectedRow);
+    // In place, so that the selection and the scrolled position stay.
+    const std::vector<CityListModel::City> fresh = citiesWithZones(cities());
+    for (size_t row = 0; row < fresh.size(); ++row) {
+        model_->setZone(int(row), fresh[row].zone);
     }
+    updateTimes();
 }
 
 void WorldClockViewController::updateTimes() {
