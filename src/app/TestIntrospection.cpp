@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "common/NamedRects.h"
 #include "platform/Log.h"
 
 namespace pendra {
@@ -151,6 +152,14 @@ QStringList TestIntrospection::describeVisibleControls() {
         for (QWidget* w : children) {
             if (!w->isVisible() || w->window() != top) {
                 continue;
+            }
+            // Painted parts (a list's rows) are listed as the widgets they stand for.
+            if (const auto* source = dynamic_cast<const NamedRectSource*>(w)) {
+                for (const NamedRect& part : source->namedRects()) {
+                    lines << QStringLiteral("widget: %1 %2 %3 %4")
+                                 .arg(geometryOf(w, part.rect), part.kind, part.name,
+                                      oneLine(part.text));
+                }
             }
             QString kind;
             QString text;

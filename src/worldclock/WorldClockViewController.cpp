@@ -1,17 +1,12 @@
 #include "worldclock/WorldClockViewController.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
-#include <QFontMetrics>
-#include <QHeaderView>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTimer>
-#include <QToolButton>
 
 #include "common/Ask.h"
 #include "common/Geometry.h"
@@ -20,12 +15,13 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "worldclock/CityCatalogue.h"
+#include "worldclock/CityListModel.h"
+#include "worldclock/CityTableView.h"
 
 namespace pendra {
 
 namespace {
 
-constexpr int kRowHeight = 40;
 constexpr int kButtonRowY = 249;  // the combo box's row
 constexpr int kButtonHeight = 25;
 constexpr int kAddX = 8;
@@ -38,63 +34,8 @@ constexpr int kRefreshWidth = 80;
 constexpr int kButtonGap = 6;
 constexpr int kTableHeight = kButtonRowY - 5;
 
-QRect frame(int x, int y, int width, int height, int parentHeight = kPanelHeight) {
-    return flippedFrame(parentHeight, x, y, width, height);
-}
-
-QLabel* cellLabel(QWidget* container) {
-    auto* label = new QLabel(container);
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(frame(0, 0, 120, kRowHeight, kRowHeight));
-    QFont font = label->font();
-    font.setPixelSize(30);
-    font.setWeight(QFont::Normal);
-    label->setFont(font);
-    label->setWordWrap(false);
-    label->setAutoFillBackground(false);
-    return label;
-}
-
-// The row's texts differ in size; they stand on one line.
-constexpr int kBaseline = 29;
-void putBaselineAt(QLabel* label, int baseline) {
-    label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignTop);
-    const int top = baseline - label->y() - QFontMetrics(label->font()).ascent();
-    label->setContentsMargins(0, std::max(0, top), 0, 0);
-}
-
-// A thin cross in the text's colour: the rows' delete button, which the
-// style's own close icons draw too small or boxed.
-QIcon crossIcon(const QColor& color) {
-    QPixmap pixmap(QSize(24, 24) * 2);
-    pixmap.setDevicePixelRatio(2);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(7, 7), QPointF(17, 17));
-    painter.drawLine(QPointF(17, 7), QPointF(7, 17));
-    return QIcon(pixmap);
-}
-
-// Long names (Dumont d'Urville, Port of Spain) shrink before they are cut
-// short; only past the smallest size is the end elided, with the whole name
-// in the tooltip.
-void setFittedText(QLabel* label, const QString& text, int largest = 20, int smallest = 14) {
-    QFont font = label->font();
-    const int width = label->width();
-    int size = largest;
-    for (; size > smallest; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).horizontalAdvance(text) <= width) {
-            break;
-        }
-    }
-    font.setPixelSize(size);
-    label->setFont(font);
-    const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideRight, width);
-    label->setText(shown);
-    label->setToolTip(shown == text ? QString() : text);
+QRect frame(int x, int y, int width, int height) {
+    return flippedFrame(kPanelHeight, x, y, width, height);
 }
 
 }  // namespace
@@ -103,7 +44,8 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
     : Panel(parent),
       defaults_(UserDefaults::standard()),
       newCityComboBox_(new QComboBox(this)),
-      tableView_(new QTableWidget(this)),
+      model_(new CityListModel(this)),
+      tableView_(new CityTableView(this)),
       addBtn_(new QPushButton(tr("Add"), this)),
       clearBtn_(new QPushButton(tr("Clear"), this)),
       refreshBtn_(new QPushButton(tr("Refresh"), this)),
@@ -143,23 +85,14 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
             &WorldClockViewController::addCity);
 
     tableView_->setGeometry(frame(0, 0, kPanelWidth, kTableHeight));
-    tableView_->setFrameShape(QFrame::NoFrame);
-    tableView_->setColumnCount(3);
-    tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tableView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    tableView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    tableView_->setShowGrid(false);
-    // Tab leaves the table for the next control (the rows' delete buttons
-    // are reached in turn) instead of walking its cells.
-    tableView_->setTabKeyNavigation(false);
-    tableView_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    tableView_->verticalHeader()->setMinimumSectionSize(kRowHeight);
-    tableView_->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    tableView_->verticalHeader()->hide();
-    // Rows are chosen by the panel (a city added twice), never by the keyboard:
-    // without focus the table shows no box around its first cell.
-    tableView_->setFocusPolicy(Qt::NoFocus);
+    tableView_->setModel(model_);
+    tableView_->setAccessibleName(tr("Cities"));
+    connect(tableView_, &CityTableView::deleteRequested, this,
+            &WorldClockViewController::deleteBtnPressed);
+    const auto showEmpty = [this] { emptyLabel_->setVisible(model_->rowCount() == 0); };
+    connect(model_, &CityListModel::rowsInserted, this, showEmpty);
+    connect(model_, &CityListModel::rowsRemoved, this, showEmpty);
+    connect(model_, &CityListModel::modelReset, this, showEmpty);
     emptyLabel_->setObjectName(QStringLiteral("worldClockEmpty"));
     emptyLabel_->setAlignment(Qt::AlignCenter);
     emptyLabel_->setForegroundRole(QPalette::PlaceholderText);
@@ -169,7 +102,7 @@ WorldClockViewController::WorldClockViewController(QWidget* parent)
     connect(addBtn_, &QPushButton::clicked, this, &WorldClockViewController::addBtnPressed);
     connect(clearBtn_, &QPushButton::clicked, this, [this] {
         // Everything goes at once: ask first, and write nothing until answered.
-        const auto count = cities_.size();
+        const auto count = model_->rowCount();
         if (count == 0) {
             clearBtnPressed();
             return;
@@ -194,7 +127,8 @@ WorldClockViewController::~WorldClockViewController() = default;
 void WorldClockViewController::viewDidLoad() {
     defaults_.setBool(
         QStringLiteral("NSConstraintBasedLayoutVisualizeMutuallyExclusiveConstraints"), false);
-    cities_ = defaults_.stringArrayForKey(citiesKey).value_or(QStringList());
+    const QStringList stored = defaults_.stringArrayForKey(citiesKey).value_or(QStringList());
+    model_->setCities(citiesWithZones(stored));
     cityCountryIDs_ = cityCatalogue(knownTimeZoneIdentifiers());
 
     // An entry is taken only when it is a whole catalogue entry: typing must
@@ -204,17 +138,32 @@ void WorldClockViewController::viewDidLoad() {
         newCityComboBox_->addItem(cityEntryTitle(entry), entry);
     }
     newCityComboBox_->setCurrentIndex(-1);
-    const int columns = tableView_->columnCount();
+    const int columns = model_->columnCount();
     for (int c = 0; c < columns; ++c) {
         tableView_->setColumnWidth(c, kPanelWidth / columns);
     }
-    tableView_->horizontalHeader()->hide();
-    reloadData();
+    updateTimes();
 }
 
 void WorldClockViewController::viewDidAppear() {
+    // Showing rebuilds nothing: the texts are brought up to now.
     do24HourTime_ = do24HourTimePreference(defaults_);
-    reloadData();
+    updateTimes();
+}
+
+QStringList WorldClockViewController::cities() const {
+    return model_->names();
+}
+
+std::vector<CityListModel::City> WorldClockViewController::citiesWithZones(
+    const QStringList& names) const {
+    const QStringList identifiers = names.isEmpty() ? QStringList() : knownTimeZoneIdentifiers();
+    std::vector<CityListModel::City> cities;
+    cities.reserve(size_t(names.size()));
+    for (const QString& name : names) {
+        cities.push_back({name, getTimeZoneFromCity(name, identifiers)});
+    }
+    return cities;
 }
 
 void WorldClockViewController::showEvent(QShowEvent* event) {
@@ -248,7 +197,6 @@ void WorldClockViewController::addBtnPressed() {
     layoutButtons();
     newCityComboBox_->setFocus();
     newCityComboBox_->lineEdit()->selectAll();
-    reloadData();
 }
 
 void WorldClockViewController::addCity() {
@@ -265,11 +213,11 @@ void WorldClockViewController::addCity() {
     int selectRow = -1;
     if (cityCountryIDs_.contains(entry)) {
         const QString city = cityName(entry);
-        selectRow = int(cities_.indexOf(city));
+        selectRow = int(cities().indexOf(city));
         if (selectRow >= 0) {
             printLine(city);
         } else {
-            cities_.append(city);
+            model_->append(std::move(citiesWithZones({city}).front()));
             storeCities();
         }
     }
@@ -278,9 +226,14 @@ void WorldClockViewController::addCity() {
     isAddingNewCity_ = false;
     newCityComboBox_->setCurrentIndex(-1);
     newCityComboBox_->setEditText(text);
+    // The focus goes back where adding began, not to the table, where it
+    // would select a row nobody chose.
+    const QWidget* focused = QApplication::focusWidget();
+    if (focused && (focused == newCityComboBox_ || newCityComboBox_->isAncestorOf(focused))) {
+        addBtn_->setFocus();
+    }
     newCityComboBox_->hide();
     layoutButtons();
-    reloadData();
     if (selectRow >= 0) {
         tableView_->clearSelection();
         tableView_->selectRow(selectRow);
@@ -289,28 +242,24 @@ void WorldClockViewController::addCity() {
 }
 
 void WorldClockViewController::clearBtnPressed() {
-    cities_.clear();
+    model_->setCities({});
     storeCities();
-    reloadData();
 }
 
 void WorldClockViewController::refreshBtnPressed() {
     reloadData();
 }
 
-void WorldClockViewController::deleteBtnPressed(QObject* button) {
-    bool ok = false;
-    const int tag = button ? button->property("tag").toInt(&ok) : -1;
-    if (!ok || tag < 0 || tag >= cities_.size()) {
+void WorldClockViewController::deleteBtnPressed(int row) {
+    if (row < 0 || row >= model_->rowCount()) {
         return;
     }
-    cities_.removeAt(tag);
+    model_->remove(row);
     storeCities();
-    reloadData();
 }
 
 void WorldClockViewController::storeCities() {
-    defaults_.setStringArray(citiesKey, cities_);
+    defaults_.setStringArray(citiesKey, cities());
 }
 
 void WorldClockViewController::layoutButtons() {
@@ -341,97 +290,16 @@ std::optional<QTimeZone> WorldClockViewController::getTimeZoneFromCity(
 }
 
 void WorldClockViewController::reloadData() {
-    const QModelIndexList selected = tableView_->selectionModel()->selectedRows();
-    const int selectedRow = selected.isEmpty() ? -1 : selected.first().row();
-    tableView_->setRowCount(0);
-    rows_.clear();
-    const int count = int(cities_.size());
-    tableView_->setRowCount(count);
-    rows_.resize(count);
-    const QStringList identifiers = count > 0 ? knownTimeZoneIdentifiers() : QStringList();
-    for (int row = 0; row < count; ++row) {
-        tableView_->setRowHeight(row, kRowHeight);
-        rows_[row].zone = getTimeZoneFromCity(cities_[row], identifiers);
-        for (int column = 0; column < tableView_->columnCount(); ++column) {
-            tableView_->setCellWidget(row, column, cellFor(column, row, rows_[row]));
-        }
+    // In place, so that the selection and the scrolled position stay.
+    const std::vector<CityListModel::City> fresh = citiesWithZones(cities());
+    for (size_t row = 0; row < fresh.size(); ++row) {
+        model_->setZone(int(row), fresh[row].zone);
     }
     updateTimes();
-    emptyLabel_->setVisible(count == 0);
-    emptyLabel_->raise();
-    if (selectedRow >= 0 && selectedRow < count) {
-        tableView_->selectRow(selectedRow);
-    }
-}
-
-QWidget* WorldClockViewController::cellFor(int column, int row, Row& built) {
-    auto* container = new QWidget();
-    QLabel* label = cellLabel(container);
-    switch (column) {
-        case 0: {
-            // All three texts span the row so that their baselines can line up.
-            label->setGeometry(frame(0, 0, 150, kRowHeight, kRowHeight));
-            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            setFittedText(label, cities_[row]);
-            putBaselineAt(label, kBaseline);
-            label->setObjectName(QStringLiteral("worldClockCity-%1").arg(row));
-            break;
-        }
-        case 1: {
-            // The offset is the lesser figure beside the time: smaller, dimmer.
-            QFont font = label->font();
-            font.setPixelSize(20);
-            label->setFont(font);
-            label->setForegroundRole(QPalette::PlaceholderText);
-            label->setAlignment(Qt::AlignCenter);
-            label->setObjectName(QStringLiteral("worldClockOffset-%1").arg(row));
-            putBaselineAt(label, kBaseline);
-            built.offset = label;
-            break;
-        }
-        case 2: {
-            // Ends short of the delete button so that the minutes stay readable.
-            label->setGeometry(frame(-15, 0, 123, kRowHeight, kRowHeight));
-            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            label->setObjectName(QStringLiteral("worldClockTime-%1").arg(row));
-            built.time = label;
-            auto* deleteBtn = new QToolButton(container);
-            deleteBtn->setObjectName(QStringLiteral("worldClockDelete-%1").arg(row));
-            deleteBtn->setGeometry(frame(110, 5, 20, 20, kRowHeight));
-            deleteBtn->setProperty("tag", row);
-            deleteBtn->setIcon(crossIcon(palette().color(QPalette::ButtonText)));
-            deleteBtn->setIconSize(QSize(16, 16));
-            deleteBtn->setAutoRaise(true);
-            deleteBtn->setAccessibleName(tr("Delete %1").arg(cities_[row]));
-            deleteBtn->setToolTip(deleteBtn->accessibleName());
-            connect(deleteBtn, &QToolButton::clicked, this,
-                    [this, deleteBtn] { deleteBtnPressed(deleteBtn); });
-            printLine(QString::number(row));
-            printLine(QString::number(deleteBtn->property("tag").toInt()));
-            break;
-        }
-        default:
-            printLine(QStringLiteral("weird table column: ") + QString::number(column));
-            break;
-    }
-    return container;
 }
 
 void WorldClockViewController::updateTimes() {
-    const QDateTime now = Clock::now();
-    for (const Row& row : rows_) {
-        if (!row.zone) {
-            continue;  // a city whose zone is gone keeps its empty texts
-        }
-        if (row.offset) {
-            row.offset->setText(offsetText(*row.zone, now));
-        }
-        if (row.time) {
-            // The time is what the row is for: as large as its column holds.
-            setFittedText(row.time, localTimeText(*row.zone, now, do24HourTime_), 30, 20);
-            putBaselineAt(row.time, kBaseline);
-        }
-    }
+    model_->updateTimes(Clock::now(), do24HourTime_);
 }
 
 void WorldClockViewController::printSubviewTree(const QWidget* view, int indent) const {

@@ -6,15 +6,16 @@
 #include <vector>
 
 #include "common/Panel.h"
+#include "worldclock/CityListModel.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QTableWidget;
 class QTimer;
 
 namespace pendra {
 
+class CityTableView;
 class UserDefaults;
 
 // The chosen cities with their offset from the user's zone and their local
@@ -32,7 +33,7 @@ public:
     void addBtnPressed();
     void clearBtnPressed();
     void refreshBtnPressed();
-    void deleteBtnPressed(QObject* button);
+    void deleteBtnPressed(int row);
 
     // The zone of a stored city name; prints why when there is none.
     // `identifiers`: the platform's zones, read once per reload; reading
@@ -40,10 +41,10 @@ public:
     std::optional<QTimeZone> getTimeZoneFromCity(const QString& city,
                                                  const QStringList& identifiers) const;
 
-    // Rebuilds every row, computing offsets and times afresh.
+    // Looks every city's zone up again and computes offsets and times afresh.
     void reloadData();
 
-    const QStringList& cities() const { return cities_; }
+    QStringList cities() const;
     const QStringList& cityCountryIDs() const { return cityCountryIDs_; }
     bool isAddingNewCity() const { return isAddingNewCity_; }
 
@@ -54,31 +55,24 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    struct Row {
-        QLabel* offset = nullptr;
-        QLabel* time = nullptr;
-        std::optional<QTimeZone> zone;
-    };
-
+    std::vector<CityListModel::City> citiesWithZones(const QStringList& names) const;
     void storeCities();
     void layoutButtons();
-    QWidget* cellFor(int column, int row, Row& built);
     void updateTimes();
     void scheduleMinuteTick();
     void printSubviewTree(const QWidget* view, int indent = 0) const;
 
     UserDefaults& defaults_;
     bool do24HourTime_ = false;
-    QStringList cities_;
     bool isAddingNewCity_ = false;
     QComboBox* newCityComboBox_;
     QStringList cityCountryIDs_;
-    QTableWidget* tableView_;
+    CityListModel* model_;
+    CityTableView* tableView_;
     QPushButton* addBtn_;
     QPushButton* clearBtn_;
     QPushButton* refreshBtn_;
     QTimer* minuteTimer_;
-    std::vector<Row> rows_;
     QLabel* emptyLabel_;
 };
 
