@@ -11,8 +11,10 @@ all: build
 deps:
 	@tools/install-deps.sh
 
+# The tests and the program's test hooks (PENDRA_WITH_TESTS); install and
+# package build without them, in $(DIST_BUILD).
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DPENDRA_WITH_TESTS=ON $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
