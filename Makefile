@@ -4,15 +4,17 @@ BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean install package mutants ratio
+.PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean dist install package mutants ratio
 
 all: build
 
 deps:
 	@tools/install-deps.sh
 
+# The tests and the program's test hooks (PENDRA_WITH_TESTS); install and
+# package build without them, in $(DIST_BUILD).
 configure: deps
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DPENDRA_WITH_TESTS=ON $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -75,7 +77,7 @@ test-tsan: deps
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
-	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPENDRA_FUZZ=ON -DPENDRA_BUILD_TESTS=OFF \
+	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPENDRA_FUZZ=ON -DPENDRA_WITH_TESTS=OFF \
 	  -DPENDRA_SESSION_TESTS=OFF -DPENDRA_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) tools/fuzz.sh $(FUZZ_BUILD)
@@ -97,15 +99,19 @@ bench: build
 # make install PREFIX=/usr/local DESTDIR=/tmp/root
 PREFIX  ?= /usr/local
 DESTDIR ?=
-# Installing needs only the program, not the tests and benchmarks.
-install: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target pendra
-	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+# Installing and packaging build just the program, without tests or test
+# hooks, in a build tree of their own so that $(BUILD) keeps its tests.
+DIST_BUILD ?= $(BUILD)-dist
+dist: deps
+	@cmake -S . -B $(DIST_BUILD) -DPENDRA_WITH_TESTS=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(DIST_BUILD) -j $(JOBS) --target pendra
 
-# The .deb lands in $(BUILD)/.
-package: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target pendra
-	@cd $(BUILD) && cpack -G DEB
+install: dist
+	@DESTDIR="$(DESTDIR)" cmake --install $(DIST_BUILD) --prefix "$(PREFIX)"
+
+# The .deb lands in $(DIST_BUILD)/.
+package: dist
+	@cd $(DIST_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DIST_BUILD)

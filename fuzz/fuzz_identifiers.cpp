@@ -2,7 +2,7 @@
 // and the alarms panel's row and weekday slot.
 #include "FuzzSupport.h"
 #include "alarms/AlarmRules.h"
-#include "app/AppDelegate.h"
+#include "common/NotificationReceiver.h"
 
 using namespace pendra;
 

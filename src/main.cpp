@@ -6,7 +6,9 @@
 #include "app/Popover.h"
 #include "app/SignalWatcher.h"
 #include "app/SingleInstance.h"
+#ifdef PENDRA_WITH_TESTS
 #include "app/TestIntrospection.h"
+#endif
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -39,15 +41,14 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      &pendra::AppDelegate::applicationWillTerminate);
 
+#ifdef PENDRA_WITH_TESTS
     std::unique_ptr<pendra::TestIntrospection> introspection;
     if (pendra::TestIntrospection::enabledByEnvironment()) {
         introspection = std::make_unique<pendra::TestIntrospection>();
-    }
-
-    if (introspection) {
         QObject::connect(&delegate, &pendra::AppDelegate::panelsLoaded, introspection.get(),
                          &pendra::TestIntrospection::acceptCommands);
     }
+#endif
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();
 }
