@@ -3,6 +3,11 @@ MAKEFLAGS += --no-print-directory
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The test build and the install build ($(DIST_BUILD)) compile the same
+# sources in different folders: paths relative to the tree let them share
+# ccache's entries, so the second build is mostly cache hits.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 
 .PHONY: all deps configure build run test test-unit test-session check test-asan test-tsan fuzz reliability bench clean dist install package mutants ratio
 
