@@ -53,8 +53,22 @@ void AlarmViewController::viewDidLoad() {
 
 void AlarmViewController::viewDidAppear() {
     beginAction();
+    const bool was24HourTime = do24HourTime_;
     do24HourTime_ = do24HourTimePreference();
-    updateAlarmViewsFromAlarms();
+    if (was24HourTime != do24HourTime_ || alarmViews_.size() != model_->size()) {
+        updateAlarmViewsFromAlarms();
+    } else {
+        // The rows are as they were left; an appearance drops unsaved edits
+        // and brings the minutes left of the snoozes up to date.
+        const AlarmListModel::Batch batch(*model_);
+        closeEditor();
+        for (int r = 0; r < model_->size(); ++r) {
+            if (model_->at(r).alarm.isSnoozed) {
+                setView(r, makeStatic(r));
+            }
+        }
+        reloadData();
+    }
     reconcile();
 }
 
