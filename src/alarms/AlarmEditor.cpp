@@ -3,31 +3,20 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSet>
 #include <QTimeEdit>
 #include <QToolButton>
 #include <algorithm>
 
 #include "alarms/AlarmRowGeometry.h"
 #include "alarms/AlarmRules.h"
-#include "common/Ask.h"
 #include "common/Geometry.h"
-#include "common/Preferences.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
 #include "common/TonePreview.h"
-#include "platform/Clock.h"
-#include "platform/Log.h"
 #include "platform/Paths.h"
-#include "platform/UserDefaults.h"
-#include "platform/UserNotificationCenter.h"
 
 namespace pendra {
 

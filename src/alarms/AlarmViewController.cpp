@@ -2,7 +2,6 @@
 
 #include <QHideEvent>
 #include <QScrollArea>
-#include <QSet>
 #include <QTimeEdit>
 
 #include "alarms/AlarmRules.h"

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <memory>
 
 #include "alarms/Alarm.h"
