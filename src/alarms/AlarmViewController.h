@@ -3,14 +3,12 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <memory>
 
 #include "alarms/Alarm.h"
-#include "alarms/AlarmStore.h"
+#include "alarms/AlarmListModel.h"
 #include "common/NotificationReceiver.h"
 #include "common/Panel.h"
-#include "platform/RunRecord.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,13 +26,9 @@ class Stepper;
 class TonePreview;
 class UserNotificationCenter;
 
-// The alarms panel: the user's alarms as rows of a one-column list, each row
-// static (30 high) or, one at a time, editable (60 high); the alarms file; the
-// alarms' notifications; ringing, snooze and dismissal.
-//
-// Between any two user actions the center's pending alarm notifications are
-// exactly those of the enabled alarms under their current rows (a snoozed one
-// by its snooze; a new alarm whose editor is open has none).
+// The alarms panel: the view and controller over AlarmListModel. The rows of
+// a one-column list, each static (30 high) or, one at a time, editable (60
+// high); ringing, snooze and dismissal as the user and the alerts answer.
 //
 // An alarm that passed while the program was not running (it keeps a record
 // of when it last ran) or that comes due far too late is not rung: a "Missed
@@ -85,6 +79,7 @@ public:
     QList<UserNotificationPtr> createNotification(int row, bool isPlaceholder);
     void updateAlarmNotificationsFromAlarms();
     UserNotificationPtr getNotificationFrom(const QString& identifier);
+    // Inserts a new alarm, its editor not yet open.
     int insertAlarm(const Alarm& alarm);
     void reorderAlarms();
 
@@ -98,10 +93,9 @@ public:
     QWidget* viewForRow(int row) const;
     int heightOfRow(int row) const;
 
-    const QList<Alarm>& alarms() const { return alarms_; }
-    const QList<QList<UserNotificationPtr>>& alarmNotifications() const {
-        return alarmNotifications_;
-    }
+    QList<Alarm> alarms() const { return model_->alarms(); }
+    QList<QList<UserNotificationPtr>> alarmNotifications() const { return model_->notifications(); }
+    AlarmListModel& model() { return *model_; }
     int currentlyBeingEdited() const { return currentlyBeingEdited_; }
     bool do24HourTime() const { return do24HourTime_; }
     // The notification that stands for a row now: its snooze while snoozed,
@@ -116,9 +110,9 @@ public:
     bool wasMissed(int row) const;
     // The ringtone sounding now (the latest unanswered alarm with a sound's).
     QString soundingTone() const { return soundingTone_; }
-    AlarmStore& store() { return store_; }
+    AlarmStore& store() { return model_->store(); }
     // When the next enabled alarm rings (its snooze, if snoozed), if any.
-    std::optional<QDateTime> nextAlarm() const { return nextAlarm_; }
+    std::optional<QDateTime> nextAlarm() const { return model_->nextAlarm(); }
 
 signals:
     // The alarms or what is scheduled for them changed.
@@ -144,60 +138,35 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    struct Snooze {
-        UserNotificationPtr notification;
-        int slot = 0;
-    };
-
     void reloadData();
     void setView(int row, QWidget* view);
     // The row being edited, if any, back in static form.
     void closeEditor();
     void retire(QWidget* view);
-    std::optional<int> rowOf(const UserNotificationPtr& n) const;
-    struct Ring {
-        quint64 id = 0;
-        UserNotificationPtr notification;
-    };
-    // Ends alarm `id`'s ringing, its alert withdrawn when `withdraw`.
-    void stopRinging(quint64 id, bool withdraw);
+    // Ends the row's ringing (its alert withdrawn when `withdraw`) and shows it.
+    void stopRinging(int row, bool withdraw);
     void updateSound();
-    void showRinging(quint64 id);
-    void withdrawPending(int row);
+    void showRow(int row);
     void markMissed(int row);
     void forgetMissed(quint64 id);
     void reconcile();
     void beginAction();
     Alarm committedAlarm() const;
-    void beginBatch();
-    void endBatch();
+    // The editing controls, made once.
+    void buildEditor();
 
     UserNotificationCenter& notificationCenter;
-    AlarmStore store_;
     std::unique_ptr<Ringer> ringer_;
-    RunRecord runRecord_;
+    AlarmListModel* model_;
 
     bool do24HourTime_ = false;
-    QList<Alarm> alarms_;
+    // Parallel to the model's rows.
     QList<QWidget*> alarmViews_;
-    QList<QList<UserNotificationPtr>> alarmNotifications_;
-    // Parallel to alarms_: an identity per alarm for this run, so callbacks
-    // find their alarm after its row has moved.
-    QList<quint64> alarmIds_;
-    quint64 nextId_ = 1;
-    QHash<quint64, Snooze> snoozes_;
-    quint64 newAlarmOpenId_ = 0;
-    // Unanswered alarms in the order they rang.
-    QList<Ring> ringing_;
     quint64 soundingId_ = 0;
     QString soundingTone_;
-    // Alarms whose rows say they were missed, and the notices that said so.
-    QSet<quint64> missed_;
+    // The notices that said alarms were missed.
     QHash<quint64, UserNotificationPtr> missedNotices_;
     int currentlyBeingEdited_ = -1;
-    int batchDepth_ = 0;
-    std::optional<QDateTime> nextAlarm_;
-    bool writePending_ = false;
 
     QScrollArea* tableView_;
     QWidget* tableContent_;

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "common/NamedRects.h"
+#include "platform/FileWrites.h"
 #include "platform/Log.h"
 
 namespace pendra {
@@ -91,10 +92,13 @@ void TestIntrospection::runCommand(const QString& line) {
             if (w->objectName() == name) {
                 if (auto* b = qobject_cast<QAbstractButton*>(w)) {
                     b->click();
-                    printLine(QStringLiteral("clicked ") + name);
                     // On CLOCK_MONOTONIC, for a benchmark's reckoning.
                     timespec ts{};
                     clock_gettime(CLOCK_MONOTONIC, &ts);
+                    // Answered once what the click saved is on disk, so that
+                    // a driver can tell what a kill may have cut short.
+                    waitForFileWrites();
+                    printLine(QStringLiteral("clicked ") + name);
                     printLine(QStringLiteral("clicked-at %1.%2")
                                   .arg(qint64(ts.tv_sec))
                                   .arg(qint64(ts.tv_nsec), 9, 10, QLatin1Char('0')));
