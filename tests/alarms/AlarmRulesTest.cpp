@@ -82,26 +82,22 @@ TEST(AlarmDates, MissedIsTheLatestRingAfterTheLastRunWithinADay) {
     const Alarm seven = at(7, 0), weekdays = at(7, 0, {F, T, T, T, T, T, F});
     Alarm off = seven;
     off.enabled = false;
+    auto dec = [](int d, int h, int m, int s = 0) { return local(2026, 12, d, h, m, s); };
     const struct {
         const char* what;
         Alarm alarm;
-        QDateTime since, now;
-        QDateTime missed;  // invalid: none
+        QDateTime since, now, missed;  // missed invalid: none
     } cases[] = {
         // 2026-12-07 is a Monday.
-        {"quit 06:50, back 07:20", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 20),
-         local(2026, 12, 7, 7, 0)},
-        {"back before it", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 6, 59, 59), {}},
-        {"back in its minute", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 0, 30),
-         local(2026, 12, 7, 7, 0)},
-        {"running as it rang", seven, local(2026, 12, 7, 7, 0), local(2026, 12, 7, 9, 0), {}},
-        {"switched off", off, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 20), {}},
-        {"away for days: the latest", seven, local(2026, 12, 1, 9, 0), local(2026, 12, 7, 7, 5),
-         local(2026, 12, 7, 7, 0)},
-        {"on its day", weekdays, local(2026, 12, 6, 22, 0), local(2026, 12, 7, 8, 0),
-         local(2026, 12, 7, 7, 0)},
-        {"not on its days", weekdays, local(2026, 12, 11, 22, 0), local(2026, 12, 13, 8, 0), {}},
-        {"over a day ago", weekdays, local(2026, 12, 11, 6, 0), local(2026, 12, 12, 7, 30), {}},
+        {"quit 06:50, back 07:20", seven, dec(7, 6, 50), dec(7, 7, 20), dec(7, 7, 0)},
+        {"back before it", seven, dec(7, 6, 50), dec(7, 6, 59, 59), {}},
+        {"back in its minute", seven, dec(7, 6, 50), dec(7, 7, 0, 30), dec(7, 7, 0)},
+        {"running as it rang", seven, dec(7, 7, 0), dec(7, 9, 0), {}},
+        {"switched off", off, dec(7, 6, 50), dec(7, 7, 20), {}},
+        {"away for days: the latest", seven, dec(1, 9, 0), dec(7, 7, 5), dec(7, 7, 0)},
+        {"on its day", weekdays, dec(6, 22, 0), dec(7, 8, 0), dec(7, 7, 0)},
+        {"not on its days", weekdays, dec(11, 22, 0), dec(13, 8, 0), {}},
+        {"over a day ago", weekdays, dec(11, 6, 0), dec(12, 7, 30), {}},
         // 02:00 to 03:00: a 02:30 alarm rang at 03:00.
         {"in a daylight-saving gap", at(2, 30), local(2027, 3, 28, 1, 0), local(2027, 3, 28, 3, 30),
          local(2027, 3, 28, 3, 0)},

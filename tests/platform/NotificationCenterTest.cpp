@@ -34,6 +34,33 @@ QDateTime on(int month, int day, int h, int m, int s = 0) {
     return QDateTime(QDate(2026, month, day), QTime(h, m, s));
 }
 
+// Records the center's callbacks, in order, as "deliver:<id>" and so on.
+struct RecordingDelegate : UserNotificationCenterDelegate {
+    void userNotificationCenterDidDeliver(UserNotificationCenter&,
+                                          const UserNotificationPtr& n) override {
+        thread = QThread::currentThread();
+        events.append("deliver:" + n->identifier);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        events.append(QString("activate:%1:%2").arg(n->identifier).arg(int(n->activationType)));
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter&,
+                                               const UserNotificationPtr& n) override {
+        events.append("dismiss:" + n->identifier);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
+    void userNotificationCenterWillDeliver(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        notices.append(n->identifier);
+    }
+    QList<QString> events, notices;
+    QThread* thread = nullptr;
+};
+
 class CenterTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,7 +81,7 @@ protected:
 
     QDateTime now = on(12, 7, 6, 0);
     test::RecordingPresenter* presenter = nullptr;
-    test::RecordingDelegate delegate;
+    RecordingDelegate delegate;
     std::unique_ptr<UserNotificationCenter> center;
 };
 
@@ -133,25 +160,11 @@ TEST_F(CenterTest, DeliversOnTheRealWallClock) {
     EXPECT_EQ(delegate.events, QList<QString>{"deliver:timer-"});
 }
 
-TEST_F(CenterTest, DeliveryFromAnotherThreadReachesTheDelegateOnTheMainThread) {
-    struct ThreadCheck : test::RecordingDelegate {
-        QThread* thread = nullptr;
-        void userNotificationCenterDidDeliver(UserNotificationCenter& c,
-                                              const UserNotificationPtr& n) override {
-            thread = QThread::currentThread();
-            RecordingDelegate::userNotificationCenterDidDeliver(c, n);
-        }
-    } checking;
-    center->setDelegate(&checking);
-    std::thread([&] { center->deliverNotification(alarmNote("timer-")); }).join();
-    ASSERT_TRUE(test::waitUntil([&] { return !checking.events.isEmpty(); }));
-    EXPECT_EQ(checking.thread, QThread::currentThread());
-    center->setDelegate(&delegate);
-}
-
-TEST_F(CenterTest, AnswersReachTheDelegateWithTheirActivationType) {
+TEST_F(CenterTest, DeliveriesFromAnotherThreadAndAnswersReachTheDelegateOnTheMainThread) {
     auto n = alarmNote("alarm-3-0");
-    center->deliverNotification(n);
+    std::thread([&] { center->deliverNotification(n); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.isEmpty(); }));
+    EXPECT_EQ(delegate.thread, QThread::currentThread());
     presenter->activate(n, ActivationType::ActionButtonClicked);
     presenter->activate(n, ActivationType::ContentsClicked);
     presenter->dismiss(n);
