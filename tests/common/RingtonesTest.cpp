@@ -77,12 +77,6 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
     Ringer ringer(dir.path() + "/", own.path() + "/");
     int silent = 0;
     ringer.onSilent = [&] { ++silent; };
-    {
-        test::StdoutCapture out;
-        ringer.ring("None");
-        EXPECT_EQ(out.text(), QString());
-        EXPECT_FALSE(ringer.isRinging());
-    }
     for (const QString name : {"Broken", "../Notes"}) {
         SCOPED_TRACE(name.toStdString());
         test::StdoutCapture out;
@@ -115,9 +109,10 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
 }
 
 TEST(RingerTest, APreparedRingtoneRingsAndNoneLeavesTheSoundAlone) {
-    const QString folder = Paths::ringtonesDir();
-    Ringer ringer(folder);
+    Ringer ringer(Paths::ringtonesDir());
     test::StdoutCapture out;
+    ringer.ring("None");  // the silent choice: nothing to play or report
+    EXPECT_FALSE(ringer.isRinging());
     // A name without a file is left for the ring to report.
     ringer.prepare("Radar");
     ringer.prepare("Missing");
@@ -158,14 +153,6 @@ TEST(RingerTest, AMissingOrBrokenSoundModuleIsReportedAndTheNextRingTriesAgain) 
     EXPECT_FALSE(firstLine().contains("cannot be loaded"));
 }
 
-QString run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAll());
-}
-
 // The committed ringtones as the program finds them (staged from resources/
 // into the build tree's share/pendra/ringtones/).
 TEST(CommittedRingtonesTest, AtLeastEightDecodeLastOneToFourSecondsAndLoopCleanly) {
@@ -173,32 +160,24 @@ TEST(CommittedRingtonesTest, AtLeastEightDecodeLastOneToFourSecondsAndLoopCleanl
     const QStringList names = getRingtones(folder);
     ASSERT_GE(names.size(), 8) << names.join(' ').toStdString();
     EXPECT_TRUE(names.contains("Radar"));
-    const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
     const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
-    if (ffprobe.isEmpty() || ffmpeg.isEmpty()) {
-        GTEST_SKIP() << "ffmpeg/ffprobe not installed (tools/install-deps.sh installs them)";
+    if (ffmpeg.isEmpty()) {
+        GTEST_SKIP() << "ffmpeg is not installed (tools/install-deps.sh installs it)";
     }
     QList<double> loudness;
     for (const QString& name : names) {
         SCOPED_TRACE(name.toStdString());
         const QString file = ringtoneFile(folder, name);
-        const QString probe = run(ffprobe, {"-v", "error", "-show_entries", "format=duration",
-                                            "-of", "default=noprint_wrappers=1", file});
-        const auto duration = QRegularExpression("duration=([0-9.]+)").match(probe);
-        ASSERT_TRUE(duration.hasMatch()) << probe.toStdString();
-        EXPECT_GE(duration.captured(1).toDouble(), 1.0);
-        EXPECT_LE(duration.captured(1).toDouble(), 4.0);
-
-        // Decoded samples: the loop joins end to start, so both must be near
-        // silence or the repeat clicks.
-        QProcess dec;
-        dec.start(ffmpeg,
-                  {"-v", "error", "-i", file, "-ac", "1", "-f", "f32le", "-c:a", "pcm_f32le", "-"});
-        ASSERT_TRUE(dec.waitForFinished(60000));
-        const QByteArray pcm = dec.readAllStandardOutput();
+        QProcess p;
+        p.start(ffmpeg, {"-hide_banner", "-nostdin", "-i", file, "-af", "ebur128", "-ac", "1",
+                         "-ar", "48000", "-f", "f32le", "-c:a", "pcm_f32le", "-"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QByteArray pcm = p.readAllStandardOutput();
         const auto* s = reinterpret_cast<const float*>(pcm.constData());
         const qsizetype n = pcm.size() / qsizetype(sizeof(float));
-        ASSERT_GT(n, 44100);
+        EXPECT_GE(n, 48000);
+        EXPECT_LE(n, 4 * 48000 + 2048);  // AAC decodes with up to two frames of padding
+        ASSERT_GT(n, 0);
         float peak = 0;
         double sum = 0;
         for (qsizetype i = 0; i < n; ++i) {
@@ -208,15 +187,14 @@ TEST(CommittedRingtonesTest, AtLeastEightDecodeLastOneToFourSecondsAndLoopCleanl
         EXPECT_GT(peak, 0.1F) << "audible";
         EXPECT_LT(peak, 1.0F) << "not clipped";
         EXPECT_LT(std::abs(sum / double(n)), 1e-3) << "no DC offset";
+        // The loop joins end to start: both near silence, or the repeat clicks.
         EXPECT_LT(std::abs(s[0]), 0.01F);
         EXPECT_LT(std::abs(s[n - 1]), 0.01F);
-
-        const QString r128 = run(
-            ffmpeg, {"-hide_banner", "-nostdin", "-i", file, "-af", "ebur128", "-f", "null", "-"});
-        const auto integrated =
-            QRegularExpression("Integrated loudness:\\s*I:\\s*(-?[0-9.]+) LUFS").match(r128);
-        ASSERT_TRUE(integrated.hasMatch()) << r128.right(400).toStdString();
-        loudness.append(integrated.captured(1).toDouble());
+        const QString log = QString::fromUtf8(p.readAllStandardError());
+        const auto lufs =
+            QRegularExpression("Integrated loudness:\\s*I:\\s*(-?[0-9.]+) LUFS").match(log);
+        ASSERT_TRUE(lufs.hasMatch()) << log.right(400).toStdString();
+        loudness.append(lufs.captured(1).toDouble());
     }
     // One loudness for all: switching ringtones must not make an alarm quieter.
     const auto [lo, hi] = std::minmax_element(loudness.begin(), loudness.end());
