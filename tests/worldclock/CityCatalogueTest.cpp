@@ -30,6 +30,7 @@ TEST(CatalogueTest, TwoPieceIdentifiersBecomeCityEntriesInTheSystemsOrder) {
                              "America/New_York", "Africa/Abidjan"}),
               (QStringList{"London/Europe", "New York/America", "Abidjan/Africa"}));
     EXPECT_EQ(cityName("New York/America"), QString("New York"));
+    EXPECT_EQ(cityEntryTitle("New York/America"), QString("New York (America)"));
 
     const QStringList ids = knownTimeZoneIdentifiers();
     ASSERT_GT(ids.size(), 300);
