@@ -14,7 +14,6 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QWindow>
 #include <QtTest/QTest>
 
 #include "app/AppDelegate.h"
