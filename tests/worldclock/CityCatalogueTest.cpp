@@ -79,15 +79,14 @@ TEST(OffsetTextTest, SignHoursAndMinutesToTheExtremes) {
 }
 
 TEST(OffsetTextTest, FromTheUsersZoneWithDaylightSavingOnEitherSide) {
+    // The system zone data test covers the cities' side with the user on UTC.
     const QDateTime winter = utc(2024, 1, 15, 12, 0), summer = utc(2024, 7, 15, 12, 0);
     const QDateTime march = utc(2024, 3, 20, 12, 0);  // New York on summer time, London not
     const std::tuple<const char*, const char*, QDateTime, const char*> cases[] = {
         {"Europe/London", "Europe/London", summer, "+00:00"},
         {"Europe/London", "Asia/Kolkata", summer, "+04:30"},
-        {"Europe/London", "Asia/Kathmandu", winter, "+05:45"},
         {"Europe/London", "America/St_Johns", summer, "-03:30"},
         {"Europe/London", "America/New_York", march, "-04:00"},
-        {"Europe/London", "Australia/Sydney", winter, "+11:00"},
         {"Europe/London", "Australia/Adelaide", summer, "+08:30"},
         {"America/New_York", "America/New_York", march, "+00:00"},
         {"America/New_York", "Europe/London", winter, "+05:00"},
