@@ -121,22 +121,6 @@ TEST(TimerSourceTest, StartsSuspendedAndFiresAtOnceOnResume) {
     EXPECT_FALSE(rec.misrun);
 }
 
-TEST(TimerSourceTest, CountsEveryFiringOfTheGrid) {
-    SerialQueue queue("test.grid");
-    Recorder rec(queue);
-    const auto start = std::chrono::steady_clock::now();
-    TimerSource source(queue, 10ms, rec.handler());
-    source.resume();
-    std::this_thread::sleep_for(300ms);
-    source.cancel();
-    const auto expected = gridPoints(start);
-    queue.sync([] {});
-    // However late the handler ran, the counts add up to the span.
-    EXPECT_LE(rec.total(), expected) << "never more firings than grid points";
-    EXPECT_GE(rec.total() * 2, expected);
-    EXPECT_FALSE(rec.misrun);
-}
-
 TEST(TimerSourceTest, FiringsMissedWhileTheQueueIsBusyAreMergedNotLost) {
     SerialQueue queue("test.merge");
     Recorder rec(queue);
@@ -149,6 +133,7 @@ TEST(TimerSourceTest, FiringsMissedWhileTheQueueIsBusyAreMergedNotLost) {
     const auto runs = rec.snapshot();
     EXPECT_GE(*std::max_element(runs.begin() + long(runsBefore), runs.end()), 5u)
         << "a run after the busy spell should stand for several firings";
+    EXPECT_FALSE(rec.misrun);
 }
 
 TEST(TimerSourceTest, ASuspendedSpanCountsAsOneFiring) {
