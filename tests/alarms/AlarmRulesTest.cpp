@@ -1,35 +1,12 @@
 #include <gtest/gtest.h>
-#include <time.h>
-
-#include <QTimeZone>
 
 #include "alarms/AlarmRules.h"
-#include "platform/Clock.h"
+#include "worldclock/ZoneTestSupport.h"
 
 namespace pendra {
 namespace {
 
-// Local time is the test's own: each case names its zone.
-class LocalZone {
-public:
-    explicit LocalZone(const char* tz)
-        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
-        qputenv("TZ", tz);
-        tzset();
-    }
-    ~LocalZone() {
-        if (had_) {
-            qputenv("TZ", old_);
-        } else {
-            qunsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    QByteArray old_;
-    bool had_;
-};
+using test::ScopedTimeZone;
 
 Alarm at(int h, int m, std::array<bool, 7> days = {}) {
     return Alarm(h, m, "Radar", 9, "Alarm", days, true);
@@ -40,8 +17,6 @@ QDateTime local(int y, int mo, int d, int h, int mi, int s = 0) {
 }
 
 TEST(AlarmIdentifiers, CarryRowAndWeekdayAndParseOnlyTheirOwnKind) {
-    EXPECT_EQ(alarmIdentifier(3, 0), "alarm-3-0");
-    EXPECT_EQ(alarmIdentifier(0, 6), "alarm-0-6");
     EXPECT_EQ(alarmIdentifier(12, 4), "alarm-12-4");
     EXPECT_EQ(alarmRowFromIdentifier("alarm-12-4"), 12);
     EXPECT_EQ(alarmSlotFromIdentifier("alarm-12-4"), 4);
@@ -58,33 +33,25 @@ TEST(AlarmIdentifiers, CarryRowAndWeekdayAndParseOnlyTheirOwnKind) {
 }
 
 TEST(AlarmDates, OneOffRingsTodayWhileItsMinuteIsAheadElseTomorrow) {
-    LocalZone zone("Europe/Berlin");
+    ScopedTimeZone zone("Europe/Berlin");
     const Alarm seven = at(7, 0);
     EXPECT_EQ(oneOffTargetDay(seven, local(2026, 12, 7, 6, 59, 59)), QDate(2026, 12, 7));
     EXPECT_EQ(oneOffTargetDay(seven, local(2026, 12, 7, 7, 0, 0)), QDate(2026, 12, 8));
-    EXPECT_EQ(oneOffTargetDay(seven, local(2026, 12, 7, 7, 0, 30)), QDate(2026, 12, 8));
-    EXPECT_EQ(oneOffTargetDay(at(0, 15), local(2026, 12, 7, 23, 30)), QDate(2026, 12, 8));
-    // Year end.
     EXPECT_EQ(oneOffTargetDay(seven, local(2026, 12, 31, 8, 0)), QDate(2027, 1, 1));
-    const QDateTime d = alarmDeliveryDate(seven, QDate(2027, 1, 1));
-    EXPECT_EQ(d, local(2027, 1, 1, 7, 0));
-    EXPECT_EQ(d.time().second(), 0);
+    EXPECT_EQ(alarmDeliveryDate(seven, QDate(2027, 1, 1)), local(2027, 1, 1, 7, 0));
 }
 
 TEST(AlarmDates, RepeatingRingsOnEachChosenWeekday) {
-    LocalZone zone("America/New_York");
+    ScopedTimeZone zone("America/New_York");
     // Monday, Wednesday, Friday at 07:00; 2026-12-09 is a Wednesday.
     const Alarm mwf = at(7, 0, {false, true, false, true, false, true, false});
     const QDateTime wednesdayLate = local(2026, 12, 9, 8, 0);
-    ASSERT_EQ(calendarWeekday(wednesdayLate.date()), 4);
     EXPECT_EQ(repeatTargetDay(mwf, 3, wednesdayLate), QDate(2026, 12, 16));
     EXPECT_EQ(repeatTargetDay(mwf, 1, wednesdayLate), QDate(2026, 12, 14));
     EXPECT_EQ(repeatTargetDay(mwf, 5, wednesdayLate), QDate(2026, 12, 11));
     EXPECT_EQ(repeatTargetDay(mwf, 3, local(2026, 12, 9, 6, 0)), QDate(2026, 12, 9));
     EXPECT_EQ(repeatTargetDay(mwf, 3, local(2026, 12, 9, 7, 0, 10)), QDate(2026, 12, 16));
-    // Into the next month and the next year.
     EXPECT_EQ(repeatTargetDay(mwf, 1, local(2026, 12, 30, 9, 0)), QDate(2027, 1, 4));
-    EXPECT_EQ(repeatTargetDay(mwf, 5, local(2026, 11, 28, 9, 0)), QDate(2026, 12, 4));
     // Sunday is index 0 and calendar weekday 1.
     EXPECT_EQ(calendarWeekday(QDate(2026, 12, 6)), 1);
     EXPECT_EQ(calendarWeekday(QDate(2026, 12, 12)), 7);
@@ -93,87 +60,77 @@ TEST(AlarmDates, RepeatingRingsOnEachChosenWeekday) {
 }
 
 TEST(AlarmDates, KeepWallTimeAcrossDaylightSavingAndRingAfterAGap) {
-    LocalZone zone("Europe/Berlin");
+    ScopedTimeZone zone("Europe/Berlin");
     // 2027-03-28: clocks go from 02:00 to 03:00; 2027-10-31: from 03:00 back to 02:00.
-    const QDateTime gap = alarmDeliveryDate(at(2, 30), QDate(2027, 3, 28));
-    EXPECT_EQ(gap.time(), QTime(3, 0));
-    EXPECT_EQ(gap.date(), QDate(2027, 3, 28));
+    EXPECT_EQ(alarmDeliveryDate(at(2, 30), QDate(2027, 3, 28)), local(2027, 3, 28, 3, 0));
     EXPECT_EQ(alarmDeliveryDate(at(2, 30), QDate(2027, 3, 29)).time(), QTime(2, 30));
     const QDateTime before = alarmDeliveryDate(at(7, 0), QDate(2027, 3, 27));
     const QDateTime after = alarmDeliveryDate(at(7, 0), QDate(2027, 3, 28));
     EXPECT_EQ(before.secsTo(after), 23 * 3600);
     EXPECT_EQ(after.time(), QTime(7, 0));
-    // The repeated hour of autumn: 02:30 comes twice and rings at one of them.
     const QDateTime autumn = alarmDeliveryDate(at(2, 30), QDate(2027, 10, 31));
-    EXPECT_EQ(autumn.time(), QTime(2, 30));
     EXPECT_EQ(autumn.date(), QDate(2027, 10, 31));
-    // Other zones' gaps: half an hour on Lord Howe Island.
-    LocalZone lordHowe("Australia/Lord_Howe");
+    EXPECT_EQ(autumn.time(), QTime(2, 30));
+    // Half an hour's gap on Lord Howe Island.
+    ScopedTimeZone lordHowe("Australia/Lord_Howe");
     EXPECT_EQ(alarmDeliveryDate(at(2, 10), QDate(2026, 10, 4)).time(), QTime(2, 30));
 }
 
 TEST(AlarmDates, MissedIsTheLatestRingAfterTheLastRunWithinADay) {
-    LocalZone zone("Europe/Berlin");
+    ScopedTimeZone zone("Europe/Berlin");
     const bool F = false, T = true;
     const Alarm seven = at(7, 0), weekdays = at(7, 0, {F, T, T, T, T, T, F});
     Alarm off = seven;
     off.enabled = false;
+    auto dec = [](int d, int h, int m, int s = 0) { return local(2026, 12, d, h, m, s); };
     const struct {
         const char* what;
         Alarm alarm;
-        QDateTime since, now;
-        QDateTime missed;  // invalid: none
+        QDateTime since, now, missed;  // missed invalid: none
     } cases[] = {
         // 2026-12-07 is a Monday.
-        {"quit 06:50, back 07:20", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 20),
-         local(2026, 12, 7, 7, 0)},
-        {"back before it", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 6, 59, 59), {}},
-        {"back in its minute", seven, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 0, 30),
-         local(2026, 12, 7, 7, 0)},
-        {"running as it rang", seven, local(2026, 12, 7, 7, 0), local(2026, 12, 7, 9, 0), {}},
-        {"switched off", off, local(2026, 12, 7, 6, 50), local(2026, 12, 7, 7, 20), {}},
-        {"away for days: the latest", seven, local(2026, 12, 1, 9, 0), local(2026, 12, 7, 7, 5),
-         local(2026, 12, 7, 7, 0)},
-        {"on its day", weekdays, local(2026, 12, 6, 22, 0), local(2026, 12, 7, 8, 0),
-         local(2026, 12, 7, 7, 0)},
-        {"not on its days", weekdays, local(2026, 12, 11, 22, 0), local(2026, 12, 13, 8, 0), {}},
-        {"over a day ago", weekdays, local(2026, 12, 11, 6, 0), local(2026, 12, 12, 7, 30), {}},
+        {"quit 06:50, back 07:20", seven, dec(7, 6, 50), dec(7, 7, 20), dec(7, 7, 0)},
+        {"back before it", seven, dec(7, 6, 50), dec(7, 6, 59, 59), {}},
+        {"back in its minute", seven, dec(7, 6, 50), dec(7, 7, 0, 30), dec(7, 7, 0)},
+        {"running as it rang", seven, dec(7, 7, 0), dec(7, 9, 0), {}},
+        {"switched off", off, dec(7, 6, 50), dec(7, 7, 20), {}},
+        {"away for days: the latest", seven, dec(1, 9, 0), dec(7, 7, 5), dec(7, 7, 0)},
+        {"on its day", weekdays, dec(6, 22, 0), dec(7, 8, 0), dec(7, 7, 0)},
+        {"not on its days", weekdays, dec(11, 22, 0), dec(13, 8, 0), {}},
+        {"over a day ago", weekdays, dec(11, 6, 0), dec(12, 7, 30), {}},
         // 02:00 to 03:00: a 02:30 alarm rang at 03:00.
         {"in a daylight-saving gap", at(2, 30), local(2027, 3, 28, 1, 0), local(2027, 3, 28, 3, 30),
          local(2027, 3, 28, 3, 0)},
     };
     for (const auto& c : cases) {
-        const std::optional<QDateTime> missed = missedRingTime(c.alarm, c.since, c.now);
-        EXPECT_EQ(missed.value_or(QDateTime()), c.missed) << c.what;
+        EXPECT_EQ(missedRingTime(c.alarm, c.since, c.now).value_or(QDateTime()), c.missed)
+            << c.what;
     }
 }
 
 TEST(AlarmOrdering, InsertsAfterEqualTimesAndSortsStably) {
-    QList<Alarm> list{at(6, 0), at(7, 0), at(8, 0)};
+    const QList<Alarm> list{at(6, 0), at(7, 0), at(8, 0)};
     EXPECT_EQ(insertionIndex(list, at(7, 0)), 2);
     EXPECT_EQ(insertionIndex(list, at(9, 0)), 3);
     EXPECT_EQ(insertionIndex(list, at(5, 59)), 0);
-    EXPECT_EQ(insertionIndex({}, at(7, 0)), 0);
     // A list still in file order is walked from the start.
     EXPECT_EQ(insertionIndex({at(9, 0), at(6, 0)}, at(7, 0)), 0);
 
-    Alarm a = at(8, 0), b = at(7, 0), c = at(8, 0), d = at(7, 0);
-    a.label = "A";
-    b.label = "B";
-    c.label = "C";
-    d.label = "D";
-    d.repeatDays = {true, false, false, false, false, false, false};
-    d.enabled = false;
-    const QList<Alarm> messy{a, b, c, d};
+    auto labelled = [](int h, const char* label, bool enabled = true) {
+        Alarm a = at(h, 0, {true});
+        a.label = label;
+        a.enabled = enabled;
+        return a;
+    };
+    const QList<Alarm> messy{labelled(8, "A"), at(7, 0), labelled(8, "C"), labelled(7, "D", false)};
     QStringList labels;
     for (int i : reorderedIndices(messy)) {
         labels << messy[i].label;
     }
-    EXPECT_EQ(labels, (QStringList{"B", "D", "A", "C"}));
-    EXPECT_TRUE(reorderedIndices({}).isEmpty());
+    EXPECT_EQ(labels, (QStringList{"Alarm", "D", "A", "C"}));
 }
 
-TEST(AlarmTexts, TimeDaysSnoozeAndMinutesLeft) {
+TEST(AlarmTexts, TimeDaysMinutesLeftToolTipAndSnoozeField) {
     EXPECT_EQ(alarmTimeText(0, 5, true), "00:05");
     EXPECT_EQ(alarmTimeText(0, 5, false), "12:05am");
     EXPECT_EQ(alarmTimeText(12, 0, false), "12:00pm");
@@ -183,32 +140,21 @@ TEST(AlarmTexts, TimeDaysSnoozeAndMinutesLeft) {
     EXPECT_EQ(repeatDaysText({F, T, T, T, T, T, F}), "Weekdays");
     EXPECT_EQ(repeatDaysText({T, F, F, F, F, F, T}), "Weekends");
     EXPECT_EQ(repeatDaysText({T, T, T, T, T, T, T}), "Every day");
-    EXPECT_EQ(repeatDaysText({}), "") << "a one-off says nothing";
-    EXPECT_EQ(snoozeText(9), "Snooze: 9 mins");
+    EXPECT_EQ(repeatDaysText({}), "");
     const QDateTime now = local(2026, 12, 7, 7, 0, 40);
     EXPECT_EQ(minutesLeftText(now, now.addSecs(270)), "5m left");
     EXPECT_EQ(minutesLeftText(now, now.addSecs(30)), "1m left");
     EXPECT_EQ(minutesLeftText(now, now.addSecs(-90)), "0m left");
     EXPECT_EQ(minutesLeftText(now, now.addSecs(9 * 60)), "10m left");
-}
-
-TEST(AlarmTexts, TrayToolTipNamesTheNextAlarmInTheChosenClock) {
     EXPECT_EQ(nextAlarmToolTip(std::nullopt, true), "Pendra");
     EXPECT_EQ(nextAlarmToolTip(QDateTime(), true), "Pendra");
-    EXPECT_EQ(nextAlarmToolTip(local(2026, 12, 7, 7, 0), true), "Pendra - next alarm Mon 07:00");
     EXPECT_EQ(nextAlarmToolTip(local(2026, 12, 13, 19, 30), false),
               "Pendra - next alarm Sun 7:30pm");
-}
-
-TEST(AlarmTexts, SnoozeFieldKeepsTwoDigits) {
     EXPECT_EQ(filterSnoozeDigits("1a2b3"), "12");
-    EXPECT_EQ(filterSnoozeDigits("0099"), "00");
-    EXPECT_EQ(filterSnoozeDigits(""), "");
     EXPECT_EQ(filterSnoozeDigits("-5"), "5");
     EXPECT_EQ(filterSnoozeDigits(QString::fromUtf8("٣4")), "4");  // only ASCII digits
     EXPECT_EQ(snoozeFromText(""), 9);
     EXPECT_EQ(snoozeFromText("00"), 0);
-    EXPECT_EQ(snoozeFromText("15"), 15);
 }
 
 }  // namespace

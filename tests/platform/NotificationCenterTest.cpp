@@ -3,7 +3,6 @@
 #include <QPushButton>
 #include <QThread>
 #include <QtTest/QTest>
-#include <ctime>
 #include <thread>
 
 #include "platform/AlertWindowPresenter.h"
@@ -12,6 +11,7 @@
 #include "platform/UserNotificationCenter.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestEnvironment.h"
+#include "worldclock/ZoneTestSupport.h"
 
 namespace pendra {
 namespace {
@@ -21,14 +21,43 @@ UserNotificationPtr alarmNote(const QString& id, std::optional<QDateTime> date =
                               int repeat = 0) {
     auto n = makeNotification();
     n->identifier = id;
-    n->title = "Pendra";
-    n->subtitle = "Alarm";
     n->actionButtonTitle = "Snooze";
     n->otherButtonTitle = "Dismiss";
     n->deliveryDate = date;
     n->deliveryRepeatIntervalDays = repeat;
     return n;
 }
+
+QDateTime on(int month, int day, int h, int m, int s = 0) {
+    return QDateTime(QDate(2026, month, day), QTime(h, m, s));
+}
+
+// Records the center's callbacks, in order, as "deliver:<id>" and so on.
+struct RecordingDelegate : UserNotificationCenterDelegate {
+    void userNotificationCenterDidDeliver(UserNotificationCenter&,
+                                          const UserNotificationPtr& n) override {
+        thread = QThread::currentThread();
+        events.append("deliver:" + n->identifier);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        events.append(QString("activate:%1:%2").arg(n->identifier).arg(int(n->activationType)));
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter&,
+                                               const UserNotificationPtr& n) override {
+        events.append("dismiss:" + n->identifier);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
+    void userNotificationCenterWillDeliver(UserNotificationCenter&,
+                                           const UserNotificationPtr& n) override {
+        notices.append(n->identifier);
+    }
+    QList<QString> events, notices;
+    QThread* thread = nullptr;
+};
 
 class CenterTest : public ::testing::Test {
 protected:
@@ -37,103 +66,83 @@ protected:
         presenter = p.get();
         center = std::make_unique<UserNotificationCenter>(std::move(p));
         center->setDelegate(&delegate);
-        setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
-    }
-    void TearDown() override {
-        Clock::setNowForTesting({});
-        if (!savedTz.isNull()) {
-            qputenv("TZ", savedTz);
-        } else {
-            qunsetenv("TZ");
-        }
-        tzset();
-    }
-    void setNow(const QDateTime& t) {
-        now = t;
         Clock::setNowForTesting([this] { return now; });
     }
+    void TearDown() override { Clock::setNowForTesting({}); }
     void moveTo(const QDateTime& t) {
-        setNow(t);
+        now = t;
         center->deliverDueNotifications();
     }
-    void useZone(const char* tz) {
-        savedTz = qgetenv("TZ");
-        qputenv("TZ", tz);
-        tzset();
-    }
-    static UserNotificationPtr at(const QString& id, const QDateTime& date, int repeat = 0) {
-        return alarmNote(id, date, repeat);
+    void schedule(const QString& id, const QDateTime& date, int repeat = 0) {
+        center->scheduleNotification(alarmNote(id, date, repeat));
     }
 
-    QDateTime now;
-    QByteArray savedTz;
+    QDateTime now = on(12, 7, 6, 0);
     test::RecordingPresenter* presenter = nullptr;
-    test::RecordingDelegate delegate;
+    RecordingDelegate delegate;
     std::unique_ptr<UserNotificationCenter> center;
 };
 
-TEST_F(CenterTest, DeliversAtItsDateNotBeforeWithNoticeAhead) {
-    center->scheduleNotification(at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 49)));
+TEST_F(CenterTest, DeliversAtItsDateOnceWithNoticeAheadAndClockJumpsForwardAndBack) {
+    schedule("alarm-0-0", on(12, 7, 7, 0));
+    schedule("alarm-1-0", on(12, 7, 7, 30));
+    schedule("alarm-2-0", on(12, 7, 12, 0));
+    moveTo(on(12, 7, 6, 59, 49));
     EXPECT_TRUE(delegate.notices.isEmpty());
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 50)));
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(6, 59, 59)));
+    moveTo(on(12, 7, 6, 59, 50));
+    moveTo(on(12, 7, 6, 59, 59));
     EXPECT_EQ(delegate.notices, QList<QString>{"alarm-0-0"}) << "once, ten seconds ahead";
     EXPECT_TRUE(delegate.events.isEmpty());
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
+    moveTo(on(12, 7, 7, 0));
     EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-0-0"});
     EXPECT_EQ(presenter->presented.size(), 1);
-    EXPECT_TRUE(center->scheduledNotifications().isEmpty());
+    EXPECT_EQ(center->scheduledNotifications().size(), 2);
     EXPECT_EQ(center->deliveredNotifications().size(), 1);
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
-    EXPECT_EQ(delegate.events.size(), 1) << "a one-off is delivered once";
+    // Forwards past the next: at once, once; backwards: nothing early, nothing again.
+    moveTo(on(12, 7, 8, 0));
+    moveTo(on(12, 7, 5, 0));
+    moveTo(on(12, 7, 11, 59));
+    EXPECT_EQ(delegate.events, (QList<QString>{"deliver:alarm-0-0", "deliver:alarm-1-0"}));
+    moveTo(on(12, 7, 12, 0));
+    EXPECT_EQ(delegate.events.size(), 3);
 }
 
-TEST_F(CenterTest, SameIdentifierReplacesThePendingOne) {
-    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
-    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(9, 0))));
+TEST_F(CenterTest, SameIdentifierReplacesThePendingOneAndRemovedOnesNeverCome) {
+    schedule("alarm-1-0", on(12, 7, 7, 0));
+    schedule("alarm-1-0", on(12, 7, 9, 0));
     ASSERT_EQ(center->scheduledNotifications().size(), 1);
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    moveTo(on(12, 7, 8, 0));
     EXPECT_TRUE(delegate.events.isEmpty());
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+    moveTo(on(12, 7, 9, 0));
     EXPECT_EQ(delegate.events, QList<QString>{"deliver:alarm-1-0"});
-}
 
-TEST_F(CenterTest, RemovedOrClearedNotificationsNeverCome) {
-    auto a = at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
-    auto b = at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 5)));
-    center->scheduleNotification(a);
+    schedule("alarm-0-0", on(12, 7, 10, 0));
+    auto b = alarmNote("alarm-2-0", on(12, 7, 10, 5));
     center->scheduleNotification(b);
-    auto sameIdOtherObject = at("alarm-0-0", *a->deliveryDate);
-    center->removeScheduledNotification(sameIdOtherObject);
+    center->removeScheduledNotification(alarmNote("alarm-0-0", on(12, 7, 10, 0)));
     EXPECT_EQ(center->scheduledNotifications(), QList<UserNotificationPtr>{b});
     center->setScheduledNotifications({});
-    moveTo(QDateTime(QDate(2026, 12, 8), QTime(0, 0)));
-    EXPECT_TRUE(delegate.events.isEmpty());
+    moveTo(on(12, 8, 0, 0));
+    EXPECT_EQ(delegate.events.size(), 1);
 }
 
 TEST_F(CenterTest, WeeklyRepeatKeepsItsWallTimeAcrossDaylightSaving) {
-    useZone("Europe/Berlin");
-    setNow(QDateTime(QDate(2026, 3, 20), QTime(12, 0)));
+    test::ScopedTimeZone zone("Europe/Berlin");
+    now = on(3, 20, 12, 0);
     // Mondays 07:00; the clocks go forward on Sunday 29 March.
-    auto n = at("alarm-0-2", QDateTime(QDate(2026, 3, 23), QTime(7, 0)), 7);
+    auto n = alarmNote("alarm-0-2", on(3, 23, 7, 0), 7);
     center->scheduleNotification(n);
-    moveTo(QDateTime(QDate(2026, 3, 23), QTime(7, 0)));
+    moveTo(on(3, 23, 7, 0));
     ASSERT_EQ(delegate.events.size(), 1);
-    ASSERT_EQ(center->scheduledNotifications().size(), 1);
-    EXPECT_EQ(*n->deliveryDate, QDateTime(QDate(2026, 3, 30), QTime(7, 0)));
-    EXPECT_EQ(n->deliveryDate->time(), QTime(7, 0));
-    // 7 days later is 6 days 23 hours of elapsed time.
-    EXPECT_EQ(QDateTime(QDate(2026, 3, 23), QTime(7, 0)).secsTo(*n->deliveryDate),
-              7 * 86400 - 3600);
-    moveTo(QDateTime(QDate(2026, 3, 30), QTime(6, 59)));
+    EXPECT_EQ(*n->deliveryDate, on(3, 30, 7, 0));
+    moveTo(on(3, 30, 6, 59));
     EXPECT_EQ(delegate.events.size(), 1);
-    moveTo(QDateTime(QDate(2026, 3, 30), QTime(7, 0)));
+    moveTo(on(3, 30, 7, 0));
     EXPECT_EQ(delegate.events.size(), 2);
 }
 
 TEST_F(CenterTest, MissedRepeatsAreDeliveredOnceThenTheNextFutureDate) {
-    auto n = at("alarm-0-1", QDateTime(QDate(2026, 12, 7), QTime(7, 0)), 7);
+    auto n = alarmNote("alarm-0-1", on(12, 7, 7, 0), 7);
     center->scheduleNotification(n);
     // Asleep for three weeks and a day.
     moveTo(QDateTime(QDate(2026, 12, 29), QTime(9, 0)));
@@ -141,48 +150,19 @@ TEST_F(CenterTest, MissedRepeatsAreDeliveredOnceThenTheNextFutureDate) {
     EXPECT_EQ(*n->deliveryDate, QDateTime(QDate(2027, 1, 4), QTime(7, 0)));
 }
 
-TEST_F(CenterTest, ClockJumpsForwardAndBack) {
-    center->scheduleNotification(at("alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 0))));
-    center->scheduleNotification(at("alarm-1-0", QDateTime(QDate(2026, 12, 7), QTime(7, 30))));
-    center->scheduleNotification(at("alarm-2-0", QDateTime(QDate(2026, 12, 7), QTime(12, 0))));
-    // Forwards past two: both at once, once each; the third stays.
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
-    EXPECT_EQ(delegate.events, (QList<QString>{"deliver:alarm-0-0", "deliver:alarm-1-0"}));
-    // Backwards: nothing early, nothing again.
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(5, 0)));
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(11, 59)));
-    EXPECT_EQ(delegate.events.size(), 2);
-    moveTo(QDateTime(QDate(2026, 12, 7), QTime(12, 0)));
-    EXPECT_EQ(delegate.events.size(), 3);
-}
-
 TEST_F(CenterTest, DeliversOnTheRealWallClock) {
     Clock::setNowForTesting({});
-    center->scheduleNotification(at("timer-", QDateTime::currentDateTime().addMSecs(150)));
+    schedule("timer-", QDateTime::currentDateTime().addMSecs(150));
     EXPECT_TRUE(delegate.events.isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.isEmpty(); }, 10000));
     EXPECT_EQ(delegate.events, QList<QString>{"deliver:timer-"});
 }
 
-TEST_F(CenterTest, DeliveryFromAnotherThreadReachesTheDelegateOnTheMainThread) {
-    struct ThreadCheck : test::RecordingDelegate {
-        QThread* thread = nullptr;
-        void userNotificationCenterDidDeliver(UserNotificationCenter& c,
-                                              const UserNotificationPtr& n) override {
-            thread = QThread::currentThread();
-            RecordingDelegate::userNotificationCenterDidDeliver(c, n);
-        }
-    } checking;
-    center->setDelegate(&checking);
-    std::thread([&] { center->deliverNotification(at("timer-", now)); }).join();
-    ASSERT_TRUE(test::waitUntil([&] { return !checking.events.isEmpty(); }));
-    EXPECT_EQ(checking.thread, QThread::currentThread());
-    center->setDelegate(&delegate);
-}
-
-TEST_F(CenterTest, AnswersReachTheDelegateWithTheirActivationType) {
-    auto n = at("alarm-3-0", now);
-    center->deliverNotification(n);
+TEST_F(CenterTest, DeliveriesFromAnotherThreadAndAnswersReachTheDelegateOnTheMainThread) {
+    auto n = alarmNote("alarm-3-0");
+    std::thread([&] { center->deliverNotification(n); }).join();
+    ASSERT_TRUE(test::waitUntil([&] { return !delegate.events.isEmpty(); }));
+    EXPECT_EQ(delegate.thread, QThread::currentThread());
     presenter->activate(n, ActivationType::ActionButtonClicked);
     presenter->activate(n, ActivationType::ContentsClicked);
     presenter->dismiss(n);
@@ -294,7 +274,7 @@ TEST_F(FreedesktopRules, CapabilitiesLateMissingOrWithoutButtonsAndWithdrawnWhil
     EXPECT_EQ(events.mid(1), (QList<QString>{"lost:alarm-1-0", "lost:alarm-2-0"}));
 }
 
-TEST(AlertWindow, ButtonsAndClosingAnswer) {
+TEST(AlertWindow, ButtonsAndClosingAnswerWithdrawingDoesNot) {
     AlertWindowPresenter alerts;
     QList<QString> events;
     alerts.setCallbacks(
@@ -302,32 +282,21 @@ TEST(AlertWindow, ButtonsAndClosingAnswer) {
              events << QString("activate:%1:%2").arg(n->identifier).arg(int(t));
          },
          [&](const UserNotificationPtr& n) { events << "dismiss:" + n->identifier; }});
-    auto make = [](const QString& id) {
+    auto show = [&](const QString& id) {
         auto n = alarmNote(id);
         n->subtitle = "<b>label</b>";
-        return n;
+        alerts.present(n);
+        QWidget* w = alerts.windowFor(id);
+        EXPECT_NE(w, nullptr);
+        return std::pair{n, w};
     };
-    auto a = make("alarm-0-0");
-    alerts.present(a);
-    QWidget* w = alerts.windowFor("alarm-0-0");
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(w->windowTitle(), "Pendra");
-    auto* snooze = w->findChild<QPushButton*>("alertActionButton");
-    ASSERT_NE(snooze, nullptr);
-    EXPECT_EQ(snooze->text(), "Snooze");
-    QTest::mouseClick(snooze, Qt::LeftButton);
-    EXPECT_EQ(alerts.windowFor("alarm-0-0"), nullptr);
-
-    auto b = make("alarm-1-0");
-    alerts.present(b);
-    QTest::mouseClick(alerts.windowFor("alarm-1-0")->findChild<QPushButton*>("alertOtherButton"),
+    QTest::mouseClick(show("alarm-0-0").second->findChild<QPushButton*>("alertActionButton"),
                       Qt::LeftButton);
-    auto c = make("alarm-2-0");
-    alerts.present(c);
-    alerts.windowFor("alarm-2-0")->close();  // the window manager's close button
-    auto d = make("alarm-3-0");
-    alerts.present(d);
-    alerts.withdraw(d);  // withdrawn by the program: no answer
+    EXPECT_EQ(alerts.windowFor("alarm-0-0"), nullptr);
+    QTest::mouseClick(show("alarm-1-0").second->findChild<QPushButton*>("alertOtherButton"),
+                      Qt::LeftButton);
+    show("alarm-2-0").second->close();  // the window manager's close button
+    alerts.withdraw(show("alarm-3-0").first);
     EXPECT_EQ(events,
               (QList<QString>{"activate:alarm-0-0:2", "dismiss:alarm-1-0", "dismiss:alarm-2-0"}));
 }

@@ -29,31 +29,4 @@ private:
     Callbacks callbacks_;
 };
 
-// Records the center's callbacks, in order, as "deliver:<id>" and so on.
-class RecordingDelegate : public UserNotificationCenterDelegate {
-public:
-    void userNotificationCenterDidDeliver(UserNotificationCenter&,
-                                          const UserNotificationPtr& n) override {
-        events.append("deliver:" + n->identifier);
-    }
-    void userNotificationCenterDidActivate(UserNotificationCenter&,
-                                           const UserNotificationPtr& n) override {
-        events.append(QString("activate:%1:%2").arg(n->identifier).arg(int(n->activationType)));
-    }
-    void userNotificationCenterDidDismissAlert(UserNotificationCenter&,
-                                               const UserNotificationPtr& n) override {
-        events.append("dismiss:" + n->identifier);
-    }
-    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
-                                             const UserNotificationPtr&) override {
-        return true;
-    }
-    void userNotificationCenterWillDeliver(UserNotificationCenter&,
-                                           const UserNotificationPtr& n) override {
-        notices.append(n->identifier);
-    }
-    QList<QString> events;
-    QList<QString> notices;
-};
-
 }  // namespace pendra::test

@@ -7,8 +7,6 @@
 #include <QThread>
 #include <functional>
 
-#include "platform/Paths.h"
-
 namespace pendra::test {
 
 void usePrivateHome(const QString& dir) {
@@ -21,10 +19,6 @@ void usePrivateHome(const QString& dir) {
     // No sound server: unit tests see every sound fail the same way on any
     // machine; the session tests are where sounds are heard.
     qputenv("PULSE_SERVER", ("unix:" + dir + "/no-sound-server").toUtf8());
-}
-
-QString dataDir() {
-    return Paths::dataDir();
 }
 
 void clearUserDefaults() {

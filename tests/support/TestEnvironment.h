@@ -10,9 +10,6 @@ namespace pendra::test {
 // Points HOME and the XDG folders at `dir` (before QApplication exists).
 void usePrivateHome(const QString& dir);
 
-// The private home's data folder for the program: <XDG_DATA_HOME>/Pendra/.
-QString dataDir();
-
 // Removes every user default, so a test starts from a first run.
 void clearUserDefaults();
 
