@@ -38,8 +38,7 @@ class Appearance(unittest.TestCase):
                 try:
                     titles = self.check_every_tab(lang.split(".")[0])
                 finally:  # one instance at a time
-                    self.app.terminate()
-                    self.app.wait()
+                    self.app.stop()
                 if english is None:
                     english = titles
                     self.assertEqual(titles, TABS)

@@ -98,8 +98,7 @@ class BrokenAlarmsPath(HostileSession):
                     "a folder named alarms.json: the program said \"%s\", kept running, and a "
                     "new alarm's write failed with a line without touching the folder"
                     % app.lines[0][:120])
-        app.terminate()
-        app.wait()
+        app.stop()
 
         shutil.rmtree(self.file)
         os.symlink(self.session.path("gone", "alarms.json"), self.file)
@@ -117,8 +116,7 @@ class BrokenHome(HostileSession):
             app = self.session.start_pendra(env=env)
             time.sleep(3.0)
             self.assertTrue(app.alive(), env)
-            app.terminate()
-            self.assertEqual(app.wait(15), 0, env)
+            self.assertEqual(app.stop(), 0, env)
         record_case("home-unset",
                     "with HOME and the XDG folders unset, and with HOME=/nonexistent/home, the "
                     "program ran and ended with status 0 on SIGTERM%s"

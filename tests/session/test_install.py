@@ -68,8 +68,7 @@ class Installed(unittest.TestCase):
             app.click("alarmNew")
             popup = app.wait_widget("alarmRingtonePopUp", timeout=15)
             s.screenshot("new-alarm")
-            app.terminate()
-            self.assertEqual(app.wait(15), 0)
+            self.assertEqual(app.stop(), 0)
             return popup.text, app
 
     def assert_finds_its_ringtones(self, binary):

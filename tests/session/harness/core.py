@@ -223,6 +223,11 @@ class Pendra:
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
 
+    def stop(self):
+        """SIGTERM; the exit status."""
+        self.terminate()
+        return self.wait()
+
     def alive(self):
         return self.proc.poll() is None
 
@@ -612,6 +617,9 @@ class AlarmsFileCase(unittest.TestCase):
         os.makedirs(self.data, exist_ok=True)
 
     def plant(self, alarms):
+        """The alarms file, with no record of an earlier run to report missed alarms from."""
+        if os.path.exists(os.path.join(self.data, "last-run")):
+            os.remove(os.path.join(self.data, "last-run"))
         with open(self.file, "w", encoding="utf-8") as f:
             json.dump(alarms, f)
 
