@@ -456,9 +456,7 @@ def measure_accuracy(s, watch, fig, pendra, busy):
                 for c in list(monitor.calls):
                     text = "%s %s" % (c.get("summary"), c.get("body"))
                     if pred(text):
-                        for part in c["raw"][0].split():
-                            if part.startswith("time="):
-                                return float(part[5:])
+                        return c["time"]
                 return None
             try:
                 return harness.wait_until(find, timeout, what="a notification")
@@ -473,7 +471,7 @@ def measure_accuracy(s, watch, fig, pendra, busy):
         if t_alarm:
             fig.add("alarm_late_ms.%s" % tag, (t_alarm - minute) * 1000)
         stop(p.proc)
-    s.kill_service("dbus-monitor")
+    monitor.close()
 
 
 # Sound onset, read off the capture sink: what the user hears, not the call

@@ -29,6 +29,8 @@ PACKAGES=(
   gnome-shell gnome-shell-extension-appindicator gjs
   pulseaudio pulseaudio-utils sox ffmpeg faketime xdotool x11-utils
   imagemagick fonts-dejavu-core python3
+  # the session tests speak D-Bus and X through these
+  python3-jeepney python3-xlib
   # the desktop's clock format and colour scheme are read from these
   gsettings-desktop-schemas
   # install and package: validators, the icon renderer, dpkg-shlibdeps and file for CPack

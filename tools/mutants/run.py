@@ -92,7 +92,7 @@ def targets_for(names):
     targets = set()
     for name in names:
         folder = name.split(".", 1)[0]
-        targets |= {"pendra", "notify_probe"} if folder == "session" else {"test_" + folder}
+        targets |= {"pendra"} if folder == "session" else {"test_" + folder}
     return sorted(targets)
 
 

@@ -1,0 +1,345 @@
+"""Wayland desktops: headless sway with waybar and mako, and GNOME Shell."""
+
+import json
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import time
+
+from .core import Session, Widget, _icon_bounds, wait_until
+
+
+class _VirtualPointer:
+    """A pointer made through the wlr-virtual-pointer protocol, spoken over
+    the compositor's Wayland socket: clicks for a Wayland session."""
+
+    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # evdev BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
+
+    def __init__(self, socket_path, extent):
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(socket_path)
+        self.extent = extent
+        self.next_id = 2
+        self.buffer = b""
+        registry = self._new_id()
+        self._send(1, 1, struct.pack("<I", registry))  # wl_display.get_registry
+        globals_ = {}
+        for obj, opcode, body in self._roundtrip():
+            if obj == registry and opcode == 0:
+                name, = struct.unpack_from("<I", body)
+                length, = struct.unpack_from("<I", body, 4)
+                globals_[body[8:8 + length - 1].decode()] = name
+        if "zwlr_virtual_pointer_manager_v1" not in globals_:
+            raise RuntimeError("the compositor offers no virtual pointer")
+        seat = self._bind(registry, globals_["wl_seat"], "wl_seat", 1)
+        manager = self._bind(registry, globals_["zwlr_virtual_pointer_manager_v1"],
+                             "zwlr_virtual_pointer_manager_v1", 1)
+        self.pointer = self._new_id()
+        self._send(manager, 0, struct.pack("<II", seat, self.pointer))
+        self._roundtrip()
+
+    def _new_id(self):
+        self.next_id += 1
+        return self.next_id - 1
+
+    def _send(self, obj, opcode, body=b""):
+        self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
+
+    def _bind(self, registry, name, interface, version):
+        new = self._new_id()
+        text = interface.encode() + b"\0"
+        text += b"\0" * (-len(text) % 4)
+        self._send(registry, 0, struct.pack("<II", name, len(interface) + 1) + text +
+                   struct.pack("<II", version, new))
+        return new
+
+    def _roundtrip(self):
+        """Every event up to the compositor's answer to a wl_display.sync."""
+        callback = self._new_id()
+        self._send(1, 0, struct.pack("<I", callback))
+        events = []
+        while True:
+            while len(self.buffer) < 8 or len(self.buffer) < (
+                    struct.unpack_from("<I", self.buffer, 4)[0] >> 16):
+                chunk = self.sock.recv(65536)
+                if not chunk:
+                    raise RuntimeError("the compositor closed the connection")
+                self.buffer += chunk
+            obj, word = struct.unpack_from("<II", self.buffer)
+            size = word >> 16
+            body, self.buffer = self.buffer[8:size], self.buffer[size:]
+            if obj == 1 and (word & 0xffff) == 0:
+                raise RuntimeError("Wayland protocol error: %r" % body)
+            if obj == callback:
+                return events
+            events.append((obj, word & 0xffff, body))
+
+    def click(self, x, y, button=1):
+        t = int(time.monotonic() * 1000) & 0xffffffff
+        w, h = self.extent
+        self._send(self.pointer, 1, struct.pack("<IIIII", t, x, y, w, h))  # motion_absolute
+        self._send(self.pointer, 4, struct.pack("<I", t))  # frame
+        self._roundtrip()
+        time.sleep(0.05)
+        for state in (1, 0):
+            self._send(self.pointer, 2, struct.pack("<III", t, self.BUTTONS[button], state))
+            self._send(self.pointer, 4, struct.pack("<I", t))
+            self._roundtrip()
+
+    def close(self):
+        self.sock.close()
+
+
+class WaylandSession(Session):
+    """A headless sway session with waybar's tray (a StatusNotifierItem host)
+    and mako. sway refuses to run as root: as root, every process of the
+    session runs as SESSION_USER, which tools/install-deps.sh creates."""
+
+    SESSION_USER = "pendra-session"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="waybar" if tray is True else tray, **kw)
+        self.pointer = None
+
+    @classmethod
+    def unavailable(cls):
+        """Why this session cannot run here, or None."""
+        for tool in ("sway", "waybar", "mako", "grim"):
+            if not shutil.which(tool):
+                return tool + " is not installed (tools/install-deps.sh installs it)"
+        if os.geteuid() == 0:
+            import pwd
+            try:
+                entry = pwd.getpwnam(cls.SESSION_USER)
+            except KeyError:
+                return "no user %s to run sway as (tools/install-deps.sh makes it)" % (
+                    cls.SESSION_USER)
+            binary = cls("probe").binary
+            if subprocess.run(["test", "-x", binary], user=entry.pw_uid, group=entry.pw_gid,
+                              extra_groups=[]).returncode != 0:
+                return "%s cannot run %s (a folder on its way is closed to it)" % (
+                    cls.SESSION_USER, binary)
+        return None
+
+    def start(self):
+        if os.geteuid() == 0:
+            import pwd
+            entry = pwd.getpwnam(self.SESSION_USER)
+            self.user_kw = {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+        super().start()
+
+    def _start_bus(self):
+        self.env["QT_QPA_PLATFORM"] = "wayland"
+        self.own_files()
+        super()._start_bus()
+
+    def _start_x(self):
+        cfg = self.path("sway.conf")
+        with open(cfg, "w") as f:
+            # A hidden pointer stays out of the screenshots that find things.
+            f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
+                    "default_border none\n"
+                    "seat * hide_cursor 100\n" % self.size)
+        env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                   WLR_RENDERER="pixman")
+        self._spawn("sway", ["sway", "-c", cfg], env=env)
+        runtime = self.env["XDG_RUNTIME_DIR"]
+
+        def socket():
+            names = [n for n in os.listdir(runtime)
+                     if n.startswith("wayland-") and not n.endswith(".lock")]
+            return names[0] if names else None
+        self.env["WAYLAND_DISPLAY"] = wait_until(socket, 20, what="sway's Wayland socket")
+        self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
+                                       self.size)
+
+    def _start_wm(self):
+        pass
+
+    def start_tray(self, kind="waybar"):
+        self.tray = kind
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            json.dump({"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
+                       "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
+                       "tray": {"icon-size": 20, "spacing": 4}}, f)
+        with open(os.path.join(folder, "style.css"), "w") as f:
+            f.write("* { border: none; border-radius: 0; min-height: 0; }\n"
+                    "window#waybar { background: #f0f0f0; }\n")
+        self.own_files()
+        self._spawn("waybar", ["waybar"])
+        wait_until(self._tray_up, 20, what="a system tray")
+
+    def _tray_up(self):
+        return self.bus.has_owner("org.kde.StatusNotifierWatcher")
+
+    def restart_tray(self):
+        self.kill_service("waybar")
+        wait_until(lambda: not self._tray_up(), 10, what="the tray to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "mako")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "config"), "w") as f:
+            f.write("default-timeout=0\n")
+        self.own_files()
+        self._spawn("mako", ["mako"])
+        self.wait_for_name("org.freedesktop.Notifications")
+
+    def stop(self):
+        if self.pointer:
+            self.pointer.close()
+            self.pointer = None
+        super().stop()
+
+    def click(self, x, y, button=1):
+        self.pointer.click(x, y, button)
+
+    def grab(self, x, y, w, h):
+        ppm = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"],
+                             env=self.env, capture_output=True, timeout=30, **self.user_kw).stdout
+        # P6 header: magic, width, height, maximum, then the RGB bytes.
+        parts = ppm.split(b"\n", 3)
+        return parts[3] if len(parts) == 4 else b""
+
+    def screenshot(self, label):
+        out = self._shot_path(label)
+        png = subprocess.run(["grim", "-"], env=self.env, capture_output=True, timeout=30,
+                             **self.user_kw).stdout
+        with open(out, "wb") as f:
+            f.write(png)
+        return out
+
+    def desktop_content(self):
+        """The bounds of what is shown off the panel (the one window or
+        layer surface there), read off the screen."""
+        x0, y0, w, h = self.panel_strip()
+        top = y0 + h if y0 == 0 else 0
+        rest = self.size[1] - h
+        time.sleep(0.3)  # for the pointer to hide
+        return _icon_bounds(self.grab(0, top, self.size[0], rest), self.size[0], rest, 0, top)
+
+
+class GnomeSession(WaylandSession):
+    """GNOME Shell 43 headless on Wayland, with the AppIndicator extension as
+    its tray and the shell's own notification server. There is no layer
+    shell and no virtual pointer protocol: clicks, the icon's and windows'
+    places and screenshots go through the shell's Eval (--unsafe-mode)."""
+
+    EXTENSION = "ubuntu-appindicators@ubuntu.com"
+
+    def __init__(self, name="session", tray=True, **kw):
+        super().__init__(name, tray="gnome" if tray is True else tray, **kw)
+
+    @classmethod
+    def unavailable(cls):
+        if not shutil.which("gnome-shell") or not shutil.which("gjs"):
+            return "gnome-shell or gjs is not installed (tools/install-deps.sh installs them)"
+        if not os.path.isdir("/usr/share/gnome-shell/extensions/" + cls.EXTENSION):
+            return "gnome-shell-extension-appindicator is not installed"
+        return super().unavailable()
+
+    def _start_bus(self):
+        super()._start_bus()
+        # The shell's login manager needs a system bus; a private one will do.
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self._run_bus("system_bus")
+
+    def _gsettings(self, *args):
+        subprocess.run(["gsettings", *args], env=self.env, capture_output=True, timeout=20,
+                       check=True, **self.user_kw)
+
+    def _start_x(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions",
+                        "['%s']" % self.EXTENSION if self.tray else "[]")
+        self._gsettings("set", "org.gnome.desktop.notifications", "show-banners", "true")
+        self._spawn("gnome-shell", ["gnome-shell", "--headless", "--wayland", "--unsafe-mode",
+                                    "--virtual-monitor", "%dx%d" % self.size])
+        wait_until(lambda: self.eval("Main.layoutManager._startingUp === false") == "true", 60,
+                   interval=0.3, what="GNOME Shell")
+        self.env["WAYLAND_DISPLAY"] = "wayland-0"
+        # The desktop, not the overview it starts in; and a pointer that the
+        # seat has taken in before the first click.
+        self.eval("Main.overview.hide(), global._pendraPointer = imports.gi.Clutter"
+                  ".get_default_backend().get_default_seat().create_virtual_device("
+                  "imports.gi.Clutter.InputDeviceType.POINTER_DEVICE), 1")
+        time.sleep(0.5)
+
+    def eval(self, script):
+        """The shell's Eval of a JavaScript expression: the JSON text of its
+        value, or None."""
+        try:
+            ok, value = self.bus.call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell",
+                                      "Eval", "s", script)
+        except Exception:  # not on the bus yet
+            return None
+        return value if ok else None
+
+    def start_tray(self, kind="gnome"):
+        self.tray = kind
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
+        wait_until(self._tray_up, 20, what="a system tray")
+
+    def restart_tray(self):
+        self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
+        wait_until(lambda: not self._tray_up(), 10, what="the extension to go")
+        self.start_tray(self.tray)
+
+    def start_dunst(self):
+        self.wait_for_name("org.freedesktop.Notifications")
+
+    def click(self, x, y, button=1):
+        self.eval(
+            "(() => { const d = global._pendraPointer;"
+            " const t = GLib.get_monotonic_time();"
+            " d.notify_absolute_motion(t, %d, %d); return 1; })()" % (x, y))
+        time.sleep(0.05)
+        for state in ("PRESSED", "RELEASED"):
+            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), %d,"
+                      " imports.gi.Clutter.ButtonState.%s), 1" % (button, state))
+
+    def boxes(self, actors):
+        """[x, y, w, h] of each actor that a JavaScript array expression lists."""
+        out = self.eval("(%s).map(a => { const [x, y] = a.get_transformed_position();"
+                        " const [w, h] = a.get_transformed_size(); return [x, y, w, h]; })" % actors)
+        return [[int(round(v)) for v in box] for box in json.loads(out or "[]") if None not in box]
+
+    def find_icon(self, timeout=10.0):
+        def look():
+            boxes = self.boxes("Object.keys(Main.panel.statusArea)"
+                               ".filter(k => k.startsWith('appindicator-'))"
+                               ".map(k => Main.panel.statusArea[k])"
+                               ".filter(a => a.visible && a.mapped)")
+            if len(boxes) == 1 and boxes[0][2] > 0:  # one, laid out
+                return Widget(*boxes[0], "icon", "tray-icon", "")
+        return wait_until(look, timeout, interval=0.2, what="the icon in the top bar")
+
+    def menu_item(self, label):
+        """The bounds of the open tray menu's item with that label, or None."""
+        boxes = self.boxes("Object.keys(Main.panel.statusArea)"
+                           ".filter(k => k.startsWith('appindicator-'))"
+                           ".map(k => Main.panel.statusArea[k].menu).filter(m => m.isOpen)"
+                           ".flatMap(m => m._getMenuItems())"
+                           ".filter(i => i.label && i.label.text === %s)" % json.dumps(label))
+        return Widget(*boxes[0], "menuitem", label, label) if boxes else None
+
+    def window_rect(self, title):
+        """Where mutter shows the window of that title: a Wayland client
+        cannot know its own place."""
+        out = self.eval("global.get_window_actors().map(a => a.meta_window)"
+                        ".filter(w => w.get_title() === %s && w.showing_on_its_workspace())"
+                        ".map(w => { const r = w.get_frame_rect();"
+                        " return [r.x, r.y, r.width, r.height]; })" % json.dumps(title))
+        boxes = json.loads(out or "[]")
+        return Widget(*boxes[0], "window", title, title) if boxes else None
+
+    def screenshot(self, label):
+        out, own = self._shot_path(label), self.path("shot.png")
+        self.bus.call("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
+                      "org.gnome.Shell.Screenshot", "Screenshot", "bbs", False, False, own)
+        if os.path.exists(own):
+            shutil.move(own, out)
+        return out
