@@ -7,6 +7,7 @@
 #include <memory>
 #include <numeric>
 
+#include "common/TickDriver.h"
 #include "stopwatch/Lap.h"
 #include "stopwatch/StopwatchViewController.h"
 #include "support/StdoutCapture.h"
@@ -19,7 +20,7 @@ using State = StopwatchViewController::State;
 
 std::unique_ptr<StopwatchViewController> makePanel(bool manual = true) {
     auto panel = std::make_unique<StopwatchViewController>();
-    panel->setManualTicksForTesting(manual);
+    panel->tickDriver().setManualForTesting(manual);
     panel->setFixedSize(kPanelWidth, kPanelHeight);
     panel->viewDidLoad();
     panel->show();
@@ -29,7 +30,7 @@ std::unique_ptr<StopwatchViewController> makePanel(bool manual = true) {
 
 void ticks(StopwatchViewController& panel, int n) {
     for (int i = 0; i < n; ++i) {
-        panel.tick(1);
+        panel.tickDriver().tick(1);
     }
 }
 
@@ -153,7 +154,7 @@ TEST(StopwatchPanel, PauseResumeAndResetFollowTheStateTable) {
     EXPECT_TRUE(panel->laps().isEmpty());
 
     // A tick arriving after the reset counts nothing.
-    panel->tick(3);
+    panel->tickDriver().tick(3);
     EXPECT_EQ(panel->currentTime(), 0);
 
     click(panel->startStopBtn());
@@ -165,11 +166,11 @@ TEST(StopwatchPanel, PauseResumeAndResetFollowTheStateTable) {
 TEST(StopwatchPanel, MergedFiringsCountEveryHundredth) {
     auto panel = makePanel();
     click(panel->startStopBtn());
-    panel->tick(5);
+    panel->tickDriver().tick(5);
     EXPECT_EQ(panel->currentTime(), 5);
     click(panel->lapBtn());
-    panel->tick(83);
-    panel->tick(1);
+    panel->tickDriver().tick(83);
+    panel->tickDriver().tick(1);
     const auto reading = panel->reading();
     EXPECT_EQ(reading.total, 89);
     ASSERT_EQ(reading.laps.size(), 2);
@@ -186,7 +187,7 @@ TEST(StopwatchPanel, ImpossibleLapAndWeirdColumnArePrinted) {
     EXPECT_TRUE(panel->laps().isEmpty());
 
     click(panel->startStopBtn());
-    panel->tick(4);
+    panel->tickDriver().tick(4);
     EXPECT_EQ(panel->cellText(0, 0), "Lap 1");
     EXPECT_EQ(panel->cellText(0, 2), QString());
     EXPECT_EQ(panel->cellText(5, 1), QString());
@@ -202,7 +203,7 @@ TEST(StopwatchPanel, SpaceStartsAndStopsAndReturnLaps) {
 
     QTest::keyClick(panel->startStopBtn(), Qt::Key_Space);
     EXPECT_EQ(panel->swState(), State::on);
-    panel->tick(10);
+    panel->tickDriver().tick(10);
     QTest::keyClick(panel->startStopBtn(), Qt::Key_Return);
     QTest::keyClick(panel->startStopBtn(), Qt::Key_Enter);
     EXPECT_EQ(panel->laps().size(), 3);
