@@ -12,6 +12,7 @@
 #include "common/Geometry.h"
 #include "common/TickDriver.h"
 #include "platform/Log.h"
+#include "stopwatch/TimeText.h"
 
 namespace pendra {
 
@@ -23,7 +24,7 @@ constexpr int kRowHeight = 20;
 
 StopwatchViewController::StopwatchViewController(QWidget* parent)
     : Panel(parent),
-      timeLbl_(new QLabel(this)),
+      timeLbl_(new TimeLabel(this)),
       startStopBtn_(new QPushButton(this)),
       lapBtn_(new QPushButton(this)),
       lapTableView_(new QTableWidget(this)),
@@ -52,6 +53,7 @@ void StopwatchViewController::viewDidLoad() {
     timeLbl_->setTextFormat(Qt::PlainText);
     timeLbl_->setText(QStringLiteral("00:00.00"));
     timeLbl_->setGeometry(flippedFrame(kPanelHeight, 0, 187, 450, 65));
+    timeLbl_->setFixedSize(timeLbl_->size());
 
     const int buttonsY = timeLbl_->geometry().bottom() + 6;
     startStopBtn_->setGeometry(125, buttonsY, 96, 30);
@@ -77,6 +79,7 @@ void StopwatchViewController::viewDidLoad() {
     QFont cellFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     cellFont.setPixelSize(12);
     lapTableView_->setFont(cellFont);
+    lapTableView_->setItemDelegateForColumn(1, new TimeCellDelegate(lapTableView_));
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WidgetWithChildrenShortcut);
@@ -180,15 +183,15 @@ void StopwatchViewController::createLap() {
 }
 
 void StopwatchViewController::redraw() {
-    const Reading r = reading();
-    const QString text = stopwatchText(r.total);
+    const qint64 total = currentTime();
+    const QString text = stopwatchText(total);
     if (timeLbl_->text() != text) {
         timeLbl_->setText(text);
     }
     // Only the running lap's time cell changes.
     QTableWidgetItem* cell = lapTableView_->item(0, 1);
-    if (cell && !r.laps.isEmpty()) {
-        const QString lap = stopwatchText(r.laps[0].time);
+    if (cell && !laps_.isEmpty()) {
+        const QString lap = stopwatchText(total - lapStart_);
         if (cell->text() != lap) {
             cell->setText(lap);
         }
