@@ -8,6 +8,8 @@
 
 namespace pendra {
 
+using namespace std::chrono_literals;
+
 namespace {
 
 // A count drawn at the frame rate is read off the grid: the source's thread
@@ -47,8 +49,9 @@ TickDriver::~TickDriver() {
     queue_.reset();
 }
 
-void TickDriver::drawEveryFrame(QWidget* widget) {
+void TickDriver::drawWithFrames(QWidget* widget, std::chrono::milliseconds gap) {
     frameWidget_ = widget;
+    frameGap_ = gap;
     everyFrame_ = true;
     updateFrames();
 }
@@ -179,7 +182,8 @@ void TickDriver::requestRedraw() {
 
 void TickDriver::updateFrames() {
     if (everyFrame_ && shown_ && state_ == State::running) {
-        frameTimer_.setInterval(frameInterval(frameWidget_));
+        const std::chrono::milliseconds frame = frameInterval(frameWidget_);
+        frameTimer_.setInterval(frame * std::max<qint64>(1, (frameGap_ + frame - 1ms) / frame));
         if (!frameTimer_.isActive()) {
             frameTimer_.start();
         }

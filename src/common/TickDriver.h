@@ -37,10 +37,11 @@ public:
     void setOnEnd(std::function<void()> onEnd) { onEnd_ = std::move(onEnd); }
     // On the main thread after runs, coalesced, never while hidden.
     void setRedraw(std::function<void()> redraw) { redraw_ = std::move(redraw); }
-    // Redraw at the frame rate of `widget`'s screen while shown and running,
-    // instead of after runs: the source then wakes nobody and count() reads
-    // the grid. For a count nobody needs to hear about between frames.
-    void drawEveryFrame(QWidget* widget);
+    // Redraw in step with the frames of `widget`'s screen while shown and
+    // running, whole frames at least `gap` apart, instead of after runs: the
+    // source then wakes nobody and count() reads the grid. For a count nobody
+    // needs to hear about between frames.
+    void drawWithFrames(QWidget* widget, std::chrono::milliseconds gap);
 
     // A fresh grid counting from zero, its first firing `firstAfter` from now.
     void start(std::chrono::nanoseconds firstAfter = std::chrono::nanoseconds(0));
@@ -90,6 +91,7 @@ private:
     std::atomic<bool> shown_{true};
     std::atomic<bool> redrawPending_{false};
     QPointer<QWidget> frameWidget_;
+    std::chrono::milliseconds frameGap_{0};
     bool everyFrame_ = false;  // set before the queue's thread exists
     QTimer frameTimer_;
 };

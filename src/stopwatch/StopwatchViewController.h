@@ -15,7 +15,7 @@ class TickDriver;
 
 // The stopwatch: hundredths counted on a strict 10 ms grid on a queue of its
 // own, laps with their own split times, newest first. The count is read off
-// the grid when drawn, once per displayed frame while seen.
+// the grid when drawn, in step with the screen's frames while seen.
 class StopwatchViewController : public Panel {
     Q_OBJECT
 public:
