@@ -48,7 +48,6 @@ public:
     void pause();  // the span paused counts as one firing at resume()
     void resume();
     void stop();  // no further firing, also none already queued
-    bool isRunning() const { return state_ == State::running; }
 
     // Firings of this grid so far, those not handed to the handler included.
     std::uint64_t count() const;
