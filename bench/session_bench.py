@@ -377,9 +377,32 @@ def measure_tabs(s, watch, fig, pendra):
     stop(p.proc)
 
 
-def measure_clocks(s, watch, fig):
+def pendra_stopwatch_visible(s, watch, pendra):
+    """Pendra's running stopwatch open on its tab: (CPU %, wake-ups/s), None if not."""
+    conf(s, lastSelected=3)
+    p, _, ready, _ = tray_ready(s, watch, pendra, env={"PENDRA_TEST_COMMANDS": "1"}, stdin=True)
+    try:
+        if not ready:
+            return None, None
+        p.send("introspect off")
+        p.wait_for_line("^introspect off$")
+        p.send("click startStopBtn")
+        time.sleep(1)
+        return cost(p.proc.pid, SPAN)
+    finally:
+        stop(p.proc)
+
+
+def measure_clocks(s, watch, fig, pendra):
     clocks_on_stopwatch(s)
+    sw_pendra = None
     for label, renderer in (("default", None), ("cairo", "cairo")):
+        if label == "cairo":
+            # Pendra's visible stopwatch just before Clocks' cairo one, and the
+            # ratio taken per run: figures minutes apart varied with what else
+            # the machine ran.
+            sw_pendra = pendra_stopwatch_visible(s, watch, pendra)[0]
+            fig.add("stopwatch_visible_cpu_pct.pendra_beside_clocks", sw_pendra)
         c, ready = clocks_start(s, watch, renderer)
         key = "clocks_" + label
         fig.add("ready_ms." + key, ready and ready * 1000)
@@ -401,6 +424,10 @@ def measure_clocks(s, watch, fig):
         cpu, wk = cost(c.pid, SPAN)
         fig.add("stopwatch_visible_cpu_pct." + key, cpu)
         fig.add("stopwatch_visible_wakeups_s." + key, wk)
+        if label == "cairo" and cpu and sw_pendra is not None:
+            fig.add("stopwatch_visible_cpu_ratio.pendra_clocks_cairo", sw_pendra / cpu)
+            log("  stopwatch visible CPU: Pendra %.2f %%, Clocks cairo %.2f %%, ratio %.2f"
+                % (sw_pendra, cpu, sw_pendra / cpu))
         if label == "default":
             s.screenshot("clocks-stopwatch-running")
         s.xdotool("windowminimize", "--sync", c.window)
@@ -714,7 +741,7 @@ def run(fig):
              ("popover", lambda s, w: measure_popover(s, w, fig, pendra)),
              ("tabs and stopwatch", lambda s, w: measure_tabs(s, w, fig, pendra))]
     if have_clocks:
-        parts.append(("GNOME Clocks", lambda s, w: measure_clocks(s, w, fig)))
+        parts.append(("GNOME Clocks", lambda s, w: measure_clocks(s, w, fig, pendra)))
     parts.append(("onset floor", lambda s, w: measure_paplay(s, w, fig)))
     for busy in (False, True):
         for hung in (False, True):
@@ -796,10 +823,11 @@ def verdicts(res):
     row("200 cities, RSS MB", v, "<= 45", v is not None and v <= 45, "%.1f")
     v = med(res, "idle_closed_wakeups_s.pendra")
     row("wake-ups/s, closed", v, "0", v is not None and v < 0.05)
-    r = ratio(med(res, "stopwatch_visible_cpu_pct.pendra"),
-              med(res, "stopwatch_visible_cpu_pct.clocks_cairo"))
-    row("stopwatch visible CPU, Pendra / GNOME Clocks (cairo)", r, "<= 0.7",
-        r is not None and r <= 0.7)
+    r = ratio(med(res, "stopwatch_visible_cpu_pct.pendra"), best(res, "stopwatch_visible_cpu_pct"))
+    row("stopwatch visible CPU, Pendra / GNOME Clocks' best", r, "<= 1", r is not None and r <= 1)
+    v = med(res, "stopwatch_visible_cpu_ratio.pendra_clocks_cairo")
+    row("stopwatch visible CPU, Pendra / GNOME Clocks cairo, same run", v, "<= 0.7",
+        v is not None and v <= 0.7)
     v = med(res, "stopwatch_hidden_cpu_pct.pendra")
     row("stopwatch hidden CPU %", v, "< 0.5", v is not None and v < 0.5)
     v = max([x for x in (worst(res, "stopwatch_error_ms.idle"),

@@ -47,6 +47,7 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
     std::int64_t wakeEvery = 1;
     bool drain = false;         // hand over what came due before a suspend
     std::uint64_t pending = 0;  // firings counted, not yet handed to the handler
+    std::uint64_t taken = 0;    // every firing ever counted into pending
     bool suspended = true;
     bool cancelled = false;
     bool runQueued = false;
@@ -63,6 +64,11 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
         const std::int64_t due = (now - origin) / interval + 1 - nextIndex;
         nextIndex += due;
         return due;
+    }
+
+    void addLocked(std::uint64_t firings) {
+        pending += firings;
+        taken += firings;
     }
 
     void armLocked() {
@@ -122,7 +128,7 @@ struct TimerSource::Impl : std::enable_shared_from_this<TimerSource::Impl> {
                 return;
             }
             if (!suspended) {
-                pending += std::uint64_t(takeDueLocked(bootNowNs()));
+                addLocked(std::uint64_t(takeDueLocked(bootNowNs())));
                 armLocked();
                 queueRunLocked();
             }
@@ -169,7 +175,7 @@ void TimerSource::resume() {
     // However many grid points passed while suspended, they make one firing;
     // the first resume of a new source fires at once this way.
     if (d->takeDueLocked(bootNowNs()) > 0) {
-        d->pending += 1;
+        d->addLocked(1);
     }
     d->armLocked();
     d->queueRunLocked();
@@ -183,7 +189,7 @@ void TimerSource::suspend() {
     d->suspended = true;
     if (d->wakeEvery > 1) {
         // Between wakes the count lags; a pause must not drop that span.
-        d->pending += std::uint64_t(d->takeDueLocked(bootNowNs()));
+        d->addLocked(std::uint64_t(d->takeDueLocked(bootNowNs())));
         d->drain = true;
         d->queueRunLocked();
     }
@@ -202,7 +208,7 @@ void TimerSource::setWakeEvery(std::uint64_t firings) {
         return;
     }
     if (sooner) {
-        d->pending += std::uint64_t(d->takeDueLocked(bootNowNs()));
+        d->addLocked(std::uint64_t(d->takeDueLocked(bootNowNs())));
         d->queueRunLocked();
     }
     d->armLocked();
@@ -228,6 +234,17 @@ bool TimerSource::isSuspended() const {
 
 std::chrono::nanoseconds TimerSource::elapsed() const {
     return std::chrono::nanoseconds(bootNowNs() - d->origin);
+}
+
+std::uint64_t TimerSource::count() const {
+    std::lock_guard lock(d->mutex);
+    if (d->suspended || d->cancelled) {
+        return d->taken;
+    }
+    const std::int64_t now = bootNowNs();
+    const std::int64_t next = d->origin + d->nextIndex * d->interval;
+    return d->taken +
+           (now < next ? 0 : std::uint64_t((now - d->origin) / d->interval + 1 - d->nextIndex));
 }
 
 bool TimerSource::isCancelled() const {

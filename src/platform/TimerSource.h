@@ -42,6 +42,9 @@ public:
     // Time since the grid's first point on the source's clock, negative before
     // it: where on the grid "now" is, whatever has been handed over.
     std::chrono::nanoseconds elapsed() const;
+    // Firings so far: those handed over, on their way or due by now. What the
+    // handler's runs add up to once they catch up, read without waking it.
+    std::uint64_t count() const;
 
 private:
     struct Impl;

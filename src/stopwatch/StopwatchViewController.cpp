@@ -4,16 +4,14 @@
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
 
 #include "common/Geometry.h"
+#include "common/TickDriver.h"
 #include "platform/Log.h"
-#include "platform/SerialQueue.h"
-#include "platform/TimerSource.h"
+#include "stopwatch/TimeText.h"
 
 namespace pendra {
 
@@ -21,37 +19,16 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr int kRowHeight = 20;
-// Unseen, the count still runs on the same grid, but the timer thread wakes
-// once a second instead of a hundred times.
-constexpr std::uint64_t kHiddenWakeEvery = 100;
-constexpr std::uint64_t kShownWakeEvery = 3;
-
-// One displayed frame of the panel's screen; 60 Hz when it cannot tell.
-std::chrono::nanoseconds frameInterval(const QWidget* widget) {
-    const QScreen* screen = widget->screen();
-    double hz = screen ? screen->refreshRate() : 0.0;
-    if (!(hz >= 24.0 && hz <= 240.0)) {
-        hz = 60.0;
-    }
-    return std::chrono::nanoseconds(qint64(1e9 / hz));
-}
-
-// Seen, the count needs to come in no faster than it is drawn: each wake of
-// the timer is a hop across two threads and costs more than the counting.
-// Drawing goes no faster than the screen's frames nor than kShownWakeEvery
-// hundredths apart, which still shows every tenth.
-std::uint64_t shownWakeEvery(const QWidget* widget) {
-    const auto frame = frameInterval(widget);
-    return std::max<std::uint64_t>(kShownWakeEvery, std::uint64_t((frame + 9999999ns) / 10ms));
-}
+constexpr std::chrono::milliseconds kDrawGap{30};
 }  // namespace
 
 StopwatchViewController::StopwatchViewController(QWidget* parent)
     : Panel(parent),
-      timeLbl_(new QLabel(this)),
+      timeLbl_(new TimeLabel(this)),
       startStopBtn_(new QPushButton(this)),
       lapBtn_(new QPushButton(this)),
-      lapTableView_(new QTableWidget(this)) {
+      lapTableView_(new QTableWidget(this)),
+      driver_(new TickDriver(QStringLiteral("com.zentho.Pendra.stopwatch"), 10ms, this)) {
     timeLbl_->setObjectName(QStringLiteral("timeLbl"));
     startStopBtn_->setObjectName(QStringLiteral("startStopBtn"));
     lapBtn_->setObjectName(QStringLiteral("lapBtn"));
@@ -59,15 +36,15 @@ StopwatchViewController::StopwatchViewController(QWidget* parent)
     connect(startStopBtn_, &QPushButton::clicked, this,
             &StopwatchViewController::startStopBtnPressed);
     connect(lapBtn_, &QPushButton::clicked, this, &StopwatchViewController::lapBtnPressed);
-    frameTimer_.setSingleShot(true);
-    frameTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&frameTimer_, &QTimer::timeout, this, &StopwatchViewController::redrawWhenFrameDue);
+    driver_->setShown(false);
+    driver_->setRedraw([this] { redraw(); });
+    // Every other frame at 60 Hz: each tenth still shows three times, and a
+    // frame drawn costs far more than the count.
+    driver_->drawWithFrames(this, kDrawGap);
 }
 
 StopwatchViewController::~StopwatchViewController() {
-    // The source first: no tick may run against a half-destroyed panel.
-    dst_.reset();
-    queue_.reset();
+    delete driver_;
 }
 
 void StopwatchViewController::viewDidLoad() {
@@ -78,6 +55,7 @@ void StopwatchViewController::viewDidLoad() {
     timeLbl_->setTextFormat(Qt::PlainText);
     timeLbl_->setText(QStringLiteral("00:00.00"));
     timeLbl_->setGeometry(flippedFrame(kPanelHeight, 0, 187, 450, 65));
+    timeLbl_->setFixedSize(timeLbl_->size());
 
     const int buttonsY = timeLbl_->geometry().bottom() + 6;
     startStopBtn_->setGeometry(125, buttonsY, 96, 30);
@@ -103,6 +81,7 @@ void StopwatchViewController::viewDidLoad() {
     QFont cellFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     cellFont.setPixelSize(12);
     lapTableView_->setFont(cellFont);
+    lapTableView_->setItemDelegateForColumn(1, new TimeCellDelegate(lapTableView_));
 
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WidgetWithChildrenShortcut);
@@ -122,20 +101,12 @@ void StopwatchViewController::viewDidAppear() {}
 
 void StopwatchViewController::showEvent(QShowEvent* event) {
     Panel::showEvent(event);
-    shown_ = true;
-    if (dst_) {
-        dst_->setWakeEvery(shownWakeEvery(this));
-    }
-    // Nothing is drawn while hidden; catch up on what was counted meanwhile.
-    redraw();
+    driver_->setShown(true);
 }
 
 void StopwatchViewController::hideEvent(QHideEvent* event) {
     Panel::hideEvent(event);
-    shown_ = false;
-    if (dst_) {
-        dst_->setWakeEvery(kHiddenWakeEvery);
-    }
+    driver_->setShown(false);
 }
 
 void StopwatchViewController::startStopBtnPressed() {
@@ -171,28 +142,18 @@ void StopwatchViewController::startStopwatch() {
     lapBtn_->setText(tr("Lap"));
     lapBtn_->setEnabled(true);
     startStopBtn_->setText(tr("Stop"));
-    // The new timer first: replacing the old queue waits for a tick of the
-    // previous run still in flight, which must not count into this one.
-    createTimer();
-    {
-        std::lock_guard lock(mutex_);
-        laps_.append(Lap{tr("Lap %1").arg(1), 0});
-        counting_ = true;
-    }
+    laps_.append(Lap{tr("Lap %1").arg(1), 0});
+    lapStart_ = 0;
     reloadLapTable();
-    if (dst_) {
-        dst_->resume();
-    }
+    driver_->start();
 }
 
 void StopwatchViewController::pauseStopwatch() {
     swState_ = State::paused;
     lapBtn_->setText(tr("Reset"));
     startStopBtn_->setText(tr("Start"));
-    if (dst_) {
-        dst_->suspend();
-    }
-    // Show the stopped time at once rather than at the next frame.
+    // The count stands still from here: the total shown is the one stopped.
+    driver_->pause();
     redraw();
 }
 
@@ -200,9 +161,7 @@ void StopwatchViewController::resumeStopwatch() {
     swState_ = State::on;
     lapBtn_->setText(tr("Lap"));
     startStopBtn_->setText(tr("Stop"));
-    if (dst_) {
-        dst_->resume();
-    }
+    driver_->resume();
 }
 
 void StopwatchViewController::resetStopwatch() {
@@ -210,106 +169,34 @@ void StopwatchViewController::resetStopwatch() {
     lapBtn_->setText(tr("Lap"));
     lapBtn_->setEnabled(false);
     startStopBtn_->setText(tr("Start"));
-    if (dst_) {
-        dst_->cancel();
-    }
-    {
-        // A tick already running waits here and then finds nothing to count.
-        std::lock_guard lock(mutex_);
-        counting_ = false;
-        currentTime_ = 0;
-        laps_.clear();
-    }
-    updateTimeLbl();
+    driver_->stop();
+    laps_.clear();
+    lapStart_ = 0;
+    redraw();
     reloadLapTable();
 }
 
 void StopwatchViewController::createLap() {
-    {
-        std::lock_guard lock(mutex_);
-        laps_.insert(0, Lap{tr("Lap %1").arg(laps_.size() + 1), 0});
-    }
+    const qint64 now = currentTime();
+    laps_[0].time = now - lapStart_;
+    lapStart_ = now;
+    laps_.insert(0, Lap{tr("Lap %1").arg(laps_.size() + 1), 0});
     reloadLapTable();
 }
 
-void StopwatchViewController::createTimer() {
-    if (manualTicks_) {
-        return;
-    }
-    dst_.reset();
-    queue_ = std::make_unique<SerialQueue>(QStringLiteral("com.zentho.Pendra.stopwatch"));
-    dst_ = std::make_unique<TimerSource>(*queue_, std::chrono::milliseconds(10),
-                                         [this](std::uint64_t firings) { tick(firings); });
-    dst_->setWakeEvery(shown_ ? shownWakeEvery(this) : kHiddenWakeEvery);
-}
-
-void StopwatchViewController::tick(std::uint64_t firings) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!counting_ || laps_.isEmpty()) {
-            return;
-        }
-        currentTime_ += qint64(firings);
-        laps_[0].time += qint64(firings);
-    }
-    reloadEverything();
-}
-
-void StopwatchViewController::reloadEverything() {
-    // The count goes on at 100 Hz; drawing is coalesced to one pending
-    // redraw and at most one per displayed frame, and nothing is posted at
-    // all while the panel is not on screen (showEvent catches up).
-    if (!shown_ || redrawPending_.exchange(true)) {
-        return;
-    }
-    QPointer<StopwatchViewController> self(this);
-    mainQueueAsync([self] {
-        if (self) {
-            self->redrawWhenFrameDue();
-        }
-    });
-}
-
-void StopwatchViewController::redrawWhenFrameDue() {
-    const auto now = std::chrono::steady_clock::now();
-    const auto due = lastRedraw_ + frameInterval(this);
-    if (now < due) {
-        if (!frameTimer_.isActive()) {
-            frameTimer_.start(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
-        }
-        return;
-    }
-    lastRedraw_ = now;
-    // Cleared before reading the counts, so a tick after this posts again.
-    redrawPending_ = false;
-    if (isVisible()) {
-        redraw();
-    }
-}
-
 void StopwatchViewController::redraw() {
-    updateTimeLbl();
-    qint64 lapTime = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (laps_.isEmpty()) {
-            return;
-        }
-        lapTime = laps_[0].time;
-    }
-    // Only the running lap's time cell changes.
-    if (QTableWidgetItem* cell = lapTableView_->item(0, 1)) {
-        const QString text = stopwatchText(lapTime);
-        if (cell->text() != text) {
-            cell->setText(text);
-        }
-    }
-}
-
-void StopwatchViewController::updateTimeLbl() {
-    const QString text = stopwatchText(currentTime());
+    const qint64 total = currentTime();
+    const QString text = stopwatchText(total);
     if (timeLbl_->text() != text) {
         timeLbl_->setText(text);
+    }
+    // Only the running lap's time cell changes.
+    QTableWidgetItem* cell = lapTableView_->item(0, 1);
+    if (cell && !laps_.isEmpty()) {
+        const QString lap = stopwatchText(total - lapStart_);
+        if (cell->text() != lap) {
+            cell->setText(lap);
+        }
     }
 }
 
@@ -318,7 +205,7 @@ void StopwatchViewController::reloadLapTable() {
     lapTableView_->setRowCount(int(snapshot.size()));
     for (int r = 0; r < snapshot.size(); ++r) {
         for (int c = 0; c < 2; ++c) {
-            const QString text = cellText(r, c);
+            const QString text = c == 0 ? snapshot[r].name : stopwatchText(snapshot[r].time);
             if (QTableWidgetItem* item = lapTableView_->item(r, c)) {
                 item->setText(text);
             } else {
@@ -332,36 +219,35 @@ void StopwatchViewController::reloadLapTable() {
 }
 
 QString StopwatchViewController::cellText(int row, int column) const {
-    std::lock_guard lock(mutex_);
-    if (row < 0 || row >= laps_.size()) {
+    const QList<Lap> snapshot = laps();
+    if (row < 0 || row >= snapshot.size()) {
         return {};
     }
     if (column == 0) {
-        return laps_[row].name;
+        return snapshot[row].name;
     }
     if (column == 1) {
-        return stopwatchText(laps_[row].time);
+        return stopwatchText(snapshot[row].time);
     }
     printLine(QStringLiteral("weird table column: ") + QString::number(column));
     return {};
 }
 
 qint64 StopwatchViewController::currentTime() const {
-    std::lock_guard lock(mutex_);
-    return currentTime_;
+    return swState_ == State::off ? 0 : qint64(driver_->count());
 }
 
-// Copies handed out own their elements. A shared copy would leave the lock
-// with the tick's list: the tick then decides whether to detach from a
-// relaxed read of the share count, which orders nothing against the reader.
+// The total and the running lap from one reading of the count.
 StopwatchViewController::Reading StopwatchViewController::reading() const {
-    std::lock_guard lock(mutex_);
-    return Reading{currentTime_, QList<Lap>(laps_.cbegin(), laps_.cend())};
+    Reading r{currentTime(), laps_};
+    if (!r.laps.isEmpty()) {
+        r.laps[0].time = r.total - lapStart_;
+    }
+    return r;
 }
 
 QList<Lap> StopwatchViewController::laps() const {
-    std::lock_guard lock(mutex_);
-    return QList<Lap>(laps_.cbegin(), laps_.cend());
+    return reading().laps;
 }
 
 }  // namespace pendra

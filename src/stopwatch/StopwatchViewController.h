@@ -1,12 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QTimer>
-#include <atomic>
-#include <chrono>
-#include <cstdint>
-#include <memory>
-#include <mutex>
 
 #include "common/Panel.h"
 #include "stopwatch/Lap.h"
@@ -17,11 +11,11 @@ class QTableWidget;
 
 namespace pendra {
 
-class SerialQueue;
-class TimerSource;
+class TickDriver;
 
 // The stopwatch: hundredths counted on a strict 10 ms grid on a queue of its
-// own, laps with their own split times, newest first.
+// own, laps with their own split times, newest first. The count is read off
+// the grid when drawn, in step with the screen's frames while seen.
 class StopwatchViewController : public Panel {
     Q_OBJECT
 public:
@@ -36,10 +30,8 @@ public:
     void startStopBtnPressed();
     void lapBtnPressed();
 
-    // One run of the tick handler, standing for `firings` 10 ms firings.
-    void tick(std::uint64_t firings);
-    // Tests drive tick() themselves: no timer is started.
-    void setManualTicksForTesting(bool manual) { manualTicks_ = manual; }
+    // Counts the hundredths; tests drive it by hand.
+    TickDriver& tickDriver() const { return *driver_; }
 
     State swState() const { return swState_; }
     qint64 currentTime() const;
@@ -68,12 +60,8 @@ private:
     void resumeStopwatch();
     void resetStopwatch();
     void createLap();
-    void createTimer();
-    void reloadEverything();
-    void updateTimeLbl();
     void reloadLapTable();
     void redraw();
-    void redrawWhenFrameDue();
 
     QLabel* timeLbl_;
     QPushButton* startStopBtn_;
@@ -81,20 +69,11 @@ private:
     QTableWidget* lapTableView_;
 
     State swState_ = State::off;
-    // The tick's queue writes both; the main thread reads and changes laps.
-    mutable std::mutex mutex_;
+    // Laps before the running one keep their time; the running lap is the
+    // count since lapStart_.
     QList<Lap> laps_;
-    qint64 currentTime_ = 0;
-    bool counting_ = false;
-
-    // Set while the panel is on screen; the tick posts no redraw otherwise.
-    std::atomic<bool> shown_{false};
-    std::atomic<bool> redrawPending_{false};
-    QTimer frameTimer_;
-    std::chrono::steady_clock::time_point lastRedraw_{};
-    std::unique_ptr<SerialQueue> queue_;
-    std::unique_ptr<TimerSource> dst_;
-    bool manualTicks_ = false;
+    qint64 lapStart_ = 0;
+    TickDriver* driver_;
 };
 
 }  // namespace pendra

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <chrono>
@@ -12,11 +11,10 @@
 #include "common/Geometry.h"
 #include "common/Ringtones.h"
 #include "common/Stepper.h"
+#include "common/TickDriver.h"
 #include "common/TonePreview.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
-#include "platform/SerialQueue.h"
-#include "platform/TimerSource.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserNotificationCenter.h"
 
@@ -28,7 +26,6 @@ const QString kHoursKey = QStringLiteral("hour");
 const QString kMinutesKey = QStringLiteral("minute");
 const QString kSecondsKey = QStringLiteral("second");
 const QString kRingtoneKey = QStringLiteral("ringtone");
-const QString kCountdownKey = QStringLiteral("countdown");
 
 QRect frame(int x, int y, int w, int h) {
     return flippedFrame(kPanelHeight, x, y, w, h);
@@ -40,6 +37,11 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
     : Panel(parent),
       notificationCenter(center),
       ringer_(std::make_unique<Ringer>(Paths::ringtonesDir(), Paths::userRingtonesDir())) {
+    driver_ =
+        new TickDriver(QStringLiteral("com.zentho.Pendra.timer"), std::chrono::seconds(1), this);
+    driver_->setHandler([this](std::uint64_t firings) { return tick(firings); });
+    driver_->setOnEnd([this] { deliverDone(); });
+    driver_->setRedraw([this] { redraw(); });
     ringer_->onSilent = [this] {
         if (alert_) {
             alert_->subtitle = silentAlertText(alert_->subtitle);
@@ -123,9 +125,8 @@ TimerViewController::TimerViewController(UserNotificationCenter& center, QWidget
 }
 
 TimerViewController::~TimerViewController() {
-    // The source's handler reaches into this panel: stop it first.
-    actualTimer_.reset();
-    queue_.reset();
+    // The tick reaches into this panel: stop it first.
+    delete driver_;
     // Hiding the widget tree on destruction takes the focus from a field,
     // whose editingFinished would then call into this half-destroyed panel.
     for (QLineEdit* f : {hourTextField_, minuteTextField_, secondTextField_}) {
@@ -141,10 +142,7 @@ void TimerViewController::viewDidLoad() {
     minutes_ = std::clamp<qint64>(defaults.integerForKey(kMinutesKey), 0, 59);
     seconds_ = std::clamp<qint64>(defaults.integerForKey(kSecondsKey), 0, 59);
     ringtone_ = defaults.stringForKey(kRingtoneKey).value_or(QStringLiteral("None"));
-    {
-        std::lock_guard lock(mutex_);
-        timer_ = Timer(hours_, minutes_, seconds_, ringtone_);
-    }
+    driver_->locked([this] { timer_ = Timer(hours_, minutes_, seconds_, ringtone_); });
     cancelBtn_->setEnabled(false);
 
     hourLabel_->setText(tr("hours"));
@@ -250,8 +248,7 @@ void TimerViewController::controlTextDidChange() {
 }
 
 void TimerViewController::controlTextDidEndEditing() {
-    std::lock_guard lock(mutex_);
-    if (timer_.currentState != Timer::state::off) {
+    if (timer().currentState != Timer::state::off) {
         return;  // the fields show the countdown, not the setting
     }
     hours_ = std::min<qint64>(timerFieldValue(hourTextField_->text()), 23);
@@ -308,99 +305,48 @@ void TimerViewController::makeStatic() {
 // --- Engine ----------------------------------------------------------------------
 
 void TimerViewController::createTimer(std::chrono::nanoseconds firstAfter) {
-    const quint64 countdown = countdown_.load();
-    actualTimer_.reset();
-    if (manualTicks_) {
-        return;
-    }
-    if (!queue_) {
-        queue_ = std::make_unique<SerialQueue>(QStringLiteral("com.zentho.Pendra.timer"));
-    }
-    actualTimer_ = std::make_unique<TimerSource>(
-        *queue_, std::chrono::seconds(1),
-        [this, countdown](std::uint64_t firings) { tick(firings, countdown); }, firstAfter);
+    driver_->start(firstAfter);
 }
 
-void TimerViewController::tick(std::uint64_t firings, quint64 countdown) {
-    bool done = false;
-    {
-        std::lock_guard lock(mutex_);
-        // A tick of a countdown that has since been turned off or replaced
-        // must not touch the new one.
-        if (countdown != countdown_.load() || timer_.currentState != Timer::state::on ||
-            finished_) {
-            return;
-        }
-        // Each firing ends a second, so the fields show what is left rounded
-        // up and read 00:00:00 only when the time is up.
-        done = !timer_.countDown(firings);
-        timeLeft_ = timer_.secondsToCount();
-        finished_ = done;
+bool TimerViewController::tick(std::uint64_t firings) {
+    if (timer_.currentState != Timer::state::on || finished_) {
+        return true;
     }
-    updateTextFields();
-    if (!done) {
-        return;
-    }
-    // The source belongs to the main thread; stop it there, unless a new
-    // countdown has replaced it meanwhile.
-    QPointer<TimerViewController> self(this);
-    mainQueueAsync([self, countdown] {
-        if (self && self->countdown_.load() == countdown && self->actualTimer_) {
-            self->actualTimer_->cancel();
-        }
-    });
-    UserNotification n;
-    n.identifier = QStringLiteral("timer-");
-    n.title = QStringLiteral("Pendra");
-    n.subtitle = tr("Timer done");
-    n.hasActionButton = true;
-    n.actionButtonTitle = tr("Repeat");
-    n.otherButtonTitle = tr("Dismiss");
-    n.userInfo.insert(kCountdownKey, countdown);
-    notificationCenter.deliverNotification(makeNotification(std::move(n)));
+    // Each firing ends a second, so the fields show what is left rounded
+    // up and read 00:00:00 only when the time is up.
+    finished_ = !timer_.countDown(firings);
+    timeLeft_ = timer_.secondsToCount();
+    endedCountdown_ = countdown_;
+    return !finished_;
 }
 
 void TimerViewController::updateTextFields() {
-    if (redrawPending_.exchange(true)) {
-        return;
+    driver_->requestRedraw();
+}
+
+void TimerViewController::redraw() {
+    const Timer t = timer();
+    if (t.currentState == Timer::state::off) {
+        return;  // the fields hold the setting being edited
     }
-    QPointer<TimerViewController> self(this);
-    mainQueueAsync([self] {
-        if (!self) {
-            return;
-        }
-        self->redrawPending_ = false;
-        Timer t;
-        {
-            std::lock_guard lock(self->mutex_);
-            t = self->timer_;
-        }
-        if (t.currentState == Timer::state::off) {
-            return;  // the fields hold the setting being edited
-        }
-        self->prepareIfEndingSoon(t);
-        self->hourTextField_->setText(twoDigits(t.hoursLeft));
-        self->minuteTextField_->setText(twoDigits(t.minutesLeft));
-        self->secondTextField_->setText(twoDigits(t.secondsLeft));
-    });
+    prepareIfEndingSoon(t);
+    hourTextField_->setText(twoDigits(t.hoursLeft));
+    minuteTextField_->setText(twoDigits(t.minutesLeft));
+    secondTextField_->setText(twoDigits(t.secondsLeft));
 }
 
 Timer TimerViewController::turnOnTimer(const Timer& t) {
     Timer next(hours_, minutes_, seconds_, t.ringtone);
     next.currentState = Timer::state::on;
-    {
-        std::lock_guard lock(mutex_);
+    driver_->locked([&] {
         ++countdown_;
         finished_ = false;
         timer_ = next;
         timeLeft_ = next.secondsToCount();
         sourceCount_ = timeLeft_;
-    }
+    });
     // The first firing ends the first second; a span of nothing ends at once.
     createTimer(timeLeft() > 0 ? std::chrono::seconds(1) : std::chrono::seconds(0));
-    if (actualTimer_) {
-        actualTimer_->resume();
-    }
     prepareIfEndingSoon(next);
     cancelBtn_->setEnabled(true);
     startPauseResumeBtn_->setText(tr("Pause"));
@@ -409,15 +355,12 @@ Timer TimerViewController::turnOnTimer(const Timer& t) {
 
 Timer TimerViewController::turnOffTimer(const Timer& t) {
     Timer next(hours_, minutes_, seconds_, t.ringtone);
-    {
-        std::lock_guard lock(mutex_);
+    driver_->locked([&] {
         ++countdown_;
         finished_ = false;
         timer_ = next;
-    }
-    if (actualTimer_) {
-        actualTimer_->cancel();
-    }
+    });
+    driver_->stop();
     startPauseResumeBtn_->setText(tr("Start"));
     cancelBtn_->setEnabled(false);
     return next;
@@ -426,18 +369,17 @@ Timer TimerViewController::turnOffTimer(const Timer& t) {
 Timer TimerViewController::pauseTimer(const Timer& t) {
     Timer next = t;
     next.currentState = Timer::state::paused;
-    {
-        std::lock_guard lock(mutex_);
-        if (actualTimer_ && !manualTicks_) {
-            // Read the grid, not the ticks: a firing that came due just before
-            // the pause but has not run yet still counts, and the part of the
-            // second under way is kept for the resume.
-            const std::chrono::nanoseconds elapsed = actualTimer_->elapsed();
+    // Read the grid, not the ticks: a firing that came due just before the
+    // pause but has not run yet still counts, and the part of the second
+    // under way is kept for the resume.
+    const std::chrono::nanoseconds elapsed = driver_->elapsed();
+    const bool due = driver_->locked([&] {
+        if (!driver_->isManualForTesting()) {
             const std::chrono::nanoseconds second = std::chrono::seconds(1);
             const qint64 passed = elapsed.count() < 0 ? 0 : qint64(elapsed / second) + 1;
             const qint64 left = sourceCount_ - passed;
             if (left <= 0 || finished_) {
-                return timer_;  // the end is due: the tick delivers it
+                return true;  // the end is due: the tick delivers it
             }
             if (left < timer_.secondsToCount()) {
                 timer_.countDown(std::uint64_t(timer_.secondsToCount() - left));
@@ -447,10 +389,12 @@ Timer TimerViewController::pauseTimer(const Timer& t) {
         }
         timer_.currentState = Timer::state::paused;
         next = timer_;
+        return false;
+    });
+    if (due) {
+        return timer();
     }
-    if (actualTimer_) {
-        actualTimer_->suspend();
-    }
+    driver_->pause();
     updateTextFields();
     startPauseResumeBtn_->setText(tr("Resume"));
     return next;
@@ -459,20 +403,16 @@ Timer TimerViewController::pauseTimer(const Timer& t) {
 Timer TimerViewController::resumeTimer(const Timer& t) {
     Timer next = t;
     std::chrono::nanoseconds firstAfter{0};
-    {
-        std::lock_guard lock(mutex_);
+    driver_->locked([&] {
         timer_.currentState = Timer::state::on;
         next = timer_;
-        // A fresh source, laid so that the second under way at the pause
-        // goes on where it stopped; ticks of the old one are stale.
+        // A fresh grid, laid so that the second under way at the pause goes
+        // on where it stopped.
         ++countdown_;
         sourceCount_ = timer_.secondsToCount();
         firstAfter = pausedPhase_;
-    }
+    });
     createTimer(firstAfter);
-    if (actualTimer_) {
-        actualTimer_->resume();
-    }
     prepareIfEndingSoon(next);
     startPauseResumeBtn_->setText(tr("Pause"));
     return next;
@@ -517,105 +457,11 @@ void TimerViewController::cancelBtnPressed() {
 }
 
 Timer TimerViewController::timer() const {
-    std::lock_guard lock(mutex_);
-    return timer_;
+    return driver_->locked([this] { return timer_; });
 }
 
 qint64 TimerViewController::timeLeft() const {
-    std::lock_guard lock(mutex_);
-    return timeLeft_;
-}
-
-// --- Alert -------------------------------------------------------------------------
-
-bool TimerViewController::isCurrentAlert(const UserNotificationPtr& n) const {
-    const QVariant c = n->userInfo.value(kCountdownKey);
-    std::lock_guard lock(mutex_);
-    return finished_ && c.isValid() && c.toULongLong() == countdown_.load();
-}
-
-// The sound is made ready shortly before the end, so that it starts with it.
-void TimerViewController::prepareIfEndingSoon(const Timer& t) {
-    if (t.currentState == Timer::state::on &&
-        t.secondsToCount() <= UserNotificationCenter::deliveryNoticeLead.count()) {
-        ringer_->prepare(ringtone_);
-    }
-}
-
-void TimerViewController::silence() {
-    ringer_->silence();
-    ringing_ = false;
-}
-
-void TimerViewController::withdrawAlert() {
-    silence();
-    if (alert_) {
-        notificationCenter.removeDeliveredNotification(alert_);
-        alert_.reset();
-    }
-}
-
-void TimerViewController::showDone(bool done) {
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             hourLabel_, minuteLabel_, secondLabel_, hourTextField_, minuteTextField_,
-             secondTextField_, hourStepper_, minuteStepper_, secondStepper_}) {
-        w->setVisible(!done);
-    }
-    doneLabel_->setVisible(done);
-    cancelBtn_->setText(done ? tr("Dismiss") : tr("Cancel"));
-    if (done) {
-        startPauseResumeBtn_->setText(tr("Repeat"));
-    }
-}
-
-void TimerViewController::forgetAlert(const UserNotificationPtr& n) {
-    if (alert_ && alert_->userInfo.value(kCountdownKey) == n->userInfo.value(kCountdownKey)) {
-        alert_.reset();
-    }
-}
-
-void TimerViewController::notificationDidDeliver(UserNotificationCenter&,
-                                                 const UserNotificationPtr& n) {
-    alert_ = n;
-    preview_->stop();
-    ringer_->ring(ringtone_);
-    ringing_ = ringtone_ != QLatin1String("None");
-    if (isCurrentAlert(n)) {
-        showDone(true);
-    }
-}
-
-void TimerViewController::notificationDidActivate(UserNotificationCenter& center,
-                                                  const UserNotificationPtr& n) {
-    // Whatever was chosen since the sound began, an answer silences it.
-    silence();
-    forgetAlert(n);
-    if (n->activationType != ActivationType::ActionButtonClicked) {
-        return;
-    }
-    if (!isCurrentAlert(n)) {
-        // The alert of a countdown that has been replaced: a new countdown
-        // runs and is left alone.
-        center.removeDeliveredNotification(n);
-        return;
-    }
-    showDone(false);
-    turnOffTimer(timer());
-    turnOnTimer(timer());
-}
-
-void TimerViewController::notificationDidDismissAlert(UserNotificationCenter& center,
-                                                      const UserNotificationPtr& n) {
-    center.removeDeliveredNotification(n);
-    const bool current = isCurrentAlert(n);
-    silence();
-    forgetAlert(n);
-    if (!current) {
-        return;
-    }
-    showDone(false);
-    turnOffTimer(timer());
-    makeEditable();
+    return driver_->locked([this] { return timeLeft_; });
 }
 
 }  // namespace pendra

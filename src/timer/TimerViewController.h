@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 
 #include "common/NotificationReceiver.h"
 #include "common/Panel.h"
@@ -18,10 +16,9 @@ class QPushButton;
 namespace pendra {
 
 class Ringer;
-class SerialQueue;
 class Stepper;
+class TickDriver;
 class TonePreview;
-class TimerSource;
 class UserNotificationCenter;
 
 // The countdown timer: three two-digit fields with steppers, the alert's
@@ -60,14 +57,11 @@ public:
     Timer pauseTimer(const Timer& t);
     Timer resumeTimer(const Timer& t);
 
-    // One run of the tick handler standing for `firings` one-second firings.
-    void tick(std::uint64_t firings, quint64 countdown);
-    // Tests drive tick() themselves: no source is started.
-    void setManualTicksForTesting(bool manual) { manualTicks_ = manual; }
+    // Counts the seconds; tests drive it by hand.
+    TickDriver& tickDriver() const { return *driver_; }
 
     Timer timer() const;
     qint64 timeLeft() const;
-    quint64 countdown() const { return countdown_.load(); }
     qint64 hours() const { return hours_; }
     qint64 minutes() const { return minutes_; }
     qint64 seconds() const { return seconds_; }
@@ -90,9 +84,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    // A source whose first firing comes `firstAfter` from now.
+    // The count's first firing comes `firstAfter` from now.
     void createTimer(std::chrono::nanoseconds firstAfter);
+    // On the tick's queue, under the driver's lock.
+    bool tick(std::uint64_t firings);
+    void deliverDone();
     void updateTextFields();
+    void redraw();
     void silence();
     void prepareIfEndingSoon(const Timer& t);
     void withdrawAlert();
@@ -110,12 +108,13 @@ private:
     qint64 seconds_ = 0;
     QString ringtone_;
 
-    // The tick's queue and the main thread share the record.
-    mutable std::mutex mutex_;
+    // The tick's queue and the main thread share the record, under the
+    // driver's lock.
     Timer timer_;
     qint64 timeLeft_ = 0;
-    // Which countdown the record, the running source and an alert belong to.
-    std::atomic<quint64> countdown_{0};
+    // Which countdown the record and an alert belong to.
+    quint64 countdown_ = 0;
+    quint64 endedCountdown_ = 0;
     bool finished_ = false;
     // What was left when the running source was laid, and, while paused, how
     // far off that source's next firing was: a resume picks up mid-second.
@@ -123,11 +122,7 @@ private:
     std::chrono::nanoseconds pausedPhase_{0};
     bool ringing_ = false;
     UserNotificationPtr alert_;  // the "Timer done" on screen, if any
-    std::atomic<bool> redrawPending_{false};
-
-    std::unique_ptr<SerialQueue> queue_;
-    std::unique_ptr<TimerSource> actualTimer_;
-    bool manualTicks_ = false;
+    TickDriver* driver_;
 
     QLabel* hourLabel_;
     QLabel* minuteLabel_;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "common/Stepper.h"
+#include "common/TickDriver.h"
 #include "common/TonePreview.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -98,7 +99,7 @@ protected:
         presenter = p.get();
         center = std::make_unique<UserNotificationCenter>(std::move(p));
         panel = std::make_unique<TimerViewController>(*center);
-        panel->setManualTicksForTesting(manual);
+        panel->tickDriver().setManualForTesting(manual);
         router.panel = panel.get();
         center->setDelegate(&router);
         panel->viewDidLoad();
@@ -112,7 +113,7 @@ protected:
                panel->secondTextField()->text();
     }
     void tick(std::uint64_t n = 1) {
-        panel->tick(n, panel->countdown());
+        panel->tickDriver().tick(n);
         test::waitUntil([] { return false; }, 20);  // let the display block run
     }
     void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
