@@ -2,18 +2,17 @@
 
 #include <QDateTime>
 #include <QList>
-#include <memory>
 
 #include "alarms/Alarm.h"
+#include "platform/FileWrites.h"
 
 namespace pendra {
 
 class AlarmStore;
 class RunRecord;
 
-// Saves the alarms file and the run record off the main thread. What is
-// handed over while a save runs is coalesced: only the latest list is
-// written. A list equal to the one last written is not written again.
+// Saves the alarms file and the run record off the main thread, one write
+// for a burst of changes and none for a list that did not change.
 class AlarmSaver {
 public:
     AlarmSaver(AlarmStore& store, RunRecord& record);
@@ -27,8 +26,8 @@ public:
     void flush();
 
 private:
-    struct State;
-    std::shared_ptr<State> state_;
+    LatestWrite<QList<Alarm>> alarms_;
+    LatestWrite<QDateTime> run_;
 };
 
 }  // namespace pendra
