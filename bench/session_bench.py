@@ -331,10 +331,6 @@ def measure_startup(s, watch, fig, pendra, base):
     fig.add("ready_ms.baseline", ready and ready * 1000)
     fig.add("first_open_pixels_ms.baseline", b.first_pixels and b.first_pixels * 1000)
     if ready:
-        for _ in range(3):
-            mapped, drawn = reopen(s, watch, b)
-            fig.add("reopen_mapped_ms.baseline", mapped)
-            fig.add("reopen_pixels_ms.baseline", drawn)
         time.sleep(5)
         rss, pss = memory(b.proc.pid)
         fig.add("rss_mb.baseline", rss)
