@@ -186,6 +186,13 @@ public:
             return;  // the editor stands there
         }
         QStyle* style = view_->style();
+        if (option.state & QStyle::State_HasFocus) {
+            // The row the keyboard is on; the rows themselves show no selection.
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.rect = option.rect.adjusted(0, 0, -1, -1);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view_);
+        }
         for (const RowPart& part : rowParts(view_->model_, row, option.font)) {
             const QRect rect = part.rect.translated(option.rect.topLeft());
             if (part.action == Button::None) {
@@ -203,13 +210,6 @@ public:
             style->drawControl(
                 part.action == Button::Enabled ? QStyle::CE_CheckBox : QStyle::CE_PushButton, &opt,
                 painter, view_);
-        }
-        if (option.state & QStyle::State_HasFocus) {
-            // The row the keyboard is on; the rows themselves show no selection.
-            QStyleOptionFocusRect focus;
-            focus.QStyleOption::operator=(option);
-            focus.rect = option.rect.adjusted(0, 0, -1, -1);
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, view_);
         }
     }
 
