@@ -27,41 +27,43 @@ constexpr int kEditableHeight = kAlarmEditableRowHeight;
 }  // namespace
 
 void AlarmViewController::buildEditor() {
-    // The editing controls live as long as the panel and move into whichever
-    // row is being edited; between edits they wait here, hidden.
-    editorHolder_ = new QWidget(this);
-    editorHolder_->hide();
+    // The editing controls live as long as the panel, in the one editable
+    // row, which the list shows in place of the row being edited.
+    editorRow_ = new QWidget(this);
+    editorRow_->setObjectName(QStringLiteral("alarmEditRow"));
+    editorRow_->resize(kPanelWidth, kEditableHeight);
+    editorRow_->hide();
 
-    alarmTimeDatePicker_ = new QTimeEdit(editorHolder_);
+    alarmTimeDatePicker_ = new QTimeEdit(editorRow_);
     alarmTimeDatePicker_->setObjectName(QStringLiteral("alarmTimeEdit"));
     alarmTimeDatePicker_->setWrapping(true);
-    fakeActivationBtn_ = new QCheckBox(editorHolder_);
+    fakeActivationBtn_ = new QCheckBox(editorRow_);
     fakeActivationBtn_->setObjectName(QStringLiteral("alarmFakeEnabled"));
-    alarmLabelTextField_ = new QLineEdit(editorHolder_);
+    alarmLabelTextField_ = new QLineEdit(editorRow_);
     alarmLabelTextField_->setObjectName(QStringLiteral("alarmLabelEdit"));
-    ringtonePopUpBtn_ = new QComboBox(editorHolder_);
+    ringtonePopUpBtn_ = new QComboBox(editorRow_);
     ringtonePopUpBtn_->setObjectName(QStringLiteral("alarmRingtonePopUp"));
-    snoozeTextField_ = new QLineEdit(editorHolder_);
+    snoozeTextField_ = new QLineEdit(editorRow_);
     snoozeTextField_->setObjectName(QStringLiteral("alarmSnoozeEdit"));
-    snoozeStepper_ = new Stepper(editorHolder_);
+    snoozeStepper_ = new Stepper(editorRow_);
     snoozeStepper_->setObjectName(QStringLiteral("alarmSnoozeStepper"));
-    snoozeLbl_ = new QLabel(editorHolder_);
+    snoozeLbl_ = new QLabel(editorRow_);
     snoozeLbl_->setObjectName(QStringLiteral("alarmSnoozeUnit"));
-    doneBtn_ = new QPushButton(editorHolder_);
+    doneBtn_ = new QPushButton(editorRow_);
     doneBtn_->setObjectName(QStringLiteral("alarmDone"));
-    deleteBtn_ = new QPushButton(editorHolder_);
+    deleteBtn_ = new QPushButton(editorRow_);
     deleteBtn_->setObjectName(QStringLiteral("alarmDelete"));
-    cancelBtn_ = new QToolButton(editorHolder_);
+    cancelBtn_ = new QToolButton(editorRow_);
     cancelBtn_->setObjectName(QStringLiteral("alarmCancel"));
     preview_ = new TonePreview(
-        *ringer_, [this] { return ringtonePopUpBtn_->currentData().toString(); }, editorHolder_);
+        *ringer_, [this] { return ringtonePopUpBtn_->currentData().toString(); }, editorRow_);
     preview_->setObjectName(QStringLiteral("alarmRingtonePreview"));
     connect(ringtonePopUpBtn_, &QComboBox::currentIndexChanged, preview_,
             &TonePreview::toneChanged);
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     for (int i = 0; i < 7; ++i) {
         repeat_[size_t(i)] =
-            new QCheckBox(QCoreApplication::translate("AlarmRules", kDays[i]), editorHolder_);
+            new QCheckBox(QCoreApplication::translate("AlarmRules", kDays[i]), editorRow_);
         repeat_[size_t(i)]->setObjectName(QStringLiteral("alarmRepeat-%1").arg(i));
     }
 
@@ -72,13 +74,8 @@ void AlarmViewController::buildEditor() {
     connect(snoozeStepper_, &Stepper::valueChanged, this, [this] { snoozeStepperPressed(); });
 }
 
-QWidget* AlarmViewController::makeEditable(int row) {
-    currentlyBeingEdited_ = row;
+void AlarmViewController::makeEditable(int row) {
     const Alarm& alarm = model_->at(row).alarm;
-
-    auto* view = new QWidget(tableContent_);
-    view->setObjectName(QStringLiteral("alarmEditRow-%1").arg(row));
-    view->resize(kPanelWidth, kEditableHeight);
 
     doneBtn_->setText(tr("Done"));
     deleteBtn_->setText(tr("Delete"));
@@ -94,8 +91,8 @@ QWidget* AlarmViewController::makeEditable(int row) {
     fakeActivationBtn_->setChecked(true);
     fakeActivationBtn_->setEnabled(false);
 
-    alarmTimeDatePicker_->setDisplayFormat(do24HourTime_ ? QStringLiteral("HH:mm")
-                                                         : QStringLiteral("h:mm AP"));
+    alarmTimeDatePicker_->setDisplayFormat(do24HourTime() ? QStringLiteral("HH:mm")
+                                                          : QStringLiteral("h:mm AP"));
     alarmTimeDatePicker_->setTime(QTime(int(alarm.hour), int(alarm.minute)));
     alarmTimeDatePicker_->setGeometry(rowFrame(kEditableHeight, 8, 34, 85, 27));
     alarmTimeDatePicker_->setAccessibleName(tr("Alarm time"));
@@ -151,22 +148,6 @@ QWidget* AlarmViewController::makeEditable(int row) {
     snoozeLbl_->setText(tr("mins"));
     snoozeLbl_->setGeometry(rowFrame(kEditableHeight, 345, 35, 31, 17));
 
-    const QList<QWidget*> order = {doneBtn_,           deleteBtn_,           cancelBtn_,
-                                   fakeActivationBtn_, alarmTimeDatePicker_, alarmLabelTextField_};
-    for (QWidget* w : order) {
-        w->setParent(view);
-        w->show();
-    }
-    for (QCheckBox* box : repeat_) {
-        box->setParent(view);
-        box->show();
-    }
-    for (QWidget* w : {static_cast<QWidget*>(ringtonePopUpBtn_), static_cast<QWidget*>(preview_),
-                       static_cast<QWidget*>(snoozeTextField_),
-                       static_cast<QWidget*>(snoozeStepper_), static_cast<QWidget*>(snoozeLbl_)}) {
-        w->setParent(view);
-        w->show();
-    }
     // Tab order: the fields as read, then the buttons.
     setTabOrder(alarmTimeDatePicker_, alarmLabelTextField_);
     setTabOrder(alarmLabelTextField_, ringtonePopUpBtn_);
@@ -179,7 +160,7 @@ QWidget* AlarmViewController::makeEditable(int row) {
     setTabOrder(repeat_[6], doneBtn_);
     setTabOrder(doneBtn_, deleteBtn_);
     setTabOrder(deleteBtn_, cancelBtn_);
-    return view;
+    setEditing(row);
 }
 
 Alarm AlarmViewController::committedAlarm() const {

@@ -31,6 +31,21 @@ QVariant AlarmListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return r.alarm.label;
+        case Qt::AccessibleTextRole:
+            return alarmTimeText(r.alarm.hour, r.alarm.minute, do24HourTime_) + QLatin1Char(' ') +
+                   r.alarm.label;
+        case Qt::AccessibleDescriptionRole: {
+            static const char* const kStates[] = {QT_TR_NOOP("On"), QT_TR_NOOP("Ringing"),
+                                                  QT_TR_NOOP("Snoozed")};
+            QStringList said{r.alarm.enabled ? tr(kStates[int(r.state())]) : tr("Off")};
+            if (r.missed) {
+                said << tr("Missed");
+            }
+            if (const QString days = repeatDaysText(r.alarm.repeatDays); !days.isEmpty()) {
+                said << days;
+            }
+            return said.join(QStringLiteral(", "));
+        }
         case StateRole:
             return int(r.state());
         case MissedRole:
@@ -84,6 +99,15 @@ QList<QList<UserNotificationPtr>> AlarmListModel::notifications() const {
         out.append(r.notifications);
     }
     return out;
+}
+
+void AlarmListModel::setDo24HourTime(bool on) {
+    if (on != do24HourTime_) {
+        do24HourTime_ = on;
+        if (size() > 0) {
+            emit dataChanged(index(0), index(size() - 1));
+        }
+    }
 }
 
 void AlarmListModel::changed(int row) {

@@ -74,6 +74,9 @@ public:
     // The snooze while snoozed, else today's element of the row's list.
     UserNotificationPtr currentNotification(int row) const;
     std::optional<QDateTime> nextAlarm() const { return nextAlarm_; }
+    // The clock the rows' times are told on.
+    bool do24HourTime() const { return do24HourTime_; }
+    void setDo24HourTime(bool on);
     bool isNewAlarmOpen(int row) const { return rows_[row].id == newAlarmOpenId_; }
 
     // Inserted in order of time of day; a new alarm is not scheduled until
@@ -155,6 +158,7 @@ private:
     int batchDepth_ = 0;
     bool savePending_ = false;
     bool forceSave_ = false;
+    bool do24HourTime_ = false;
 };
 
 }  // namespace pendra

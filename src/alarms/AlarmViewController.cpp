@@ -1,9 +1,9 @@
 #include "alarms/AlarmViewController.h"
 
 #include <QHideEvent>
-#include <QScrollArea>
 #include <QTimeEdit>
 
+#include "alarms/AlarmListView.h"
 #include "alarms/AlarmRules.h"
 #include "common/Preferences.h"
 #include "common/Ringtones.h"
@@ -42,8 +42,7 @@ void AlarmViewController::viewDidLoad() {
     for (const int r : missed) {
         markMissed(r);
     }
-    alarmViews_ = QList<QWidget*>(model_->size(), nullptr);
-    updateAlarmViewsFromAlarms();
+    reloadData();
     updateAlarmNotificationsFromAlarms();
     // A launch writes the list it read, as any change would.
     model_->save();
@@ -52,22 +51,11 @@ void AlarmViewController::viewDidLoad() {
 
 void AlarmViewController::viewDidAppear() {
     beginAction();
-    const bool was24HourTime = do24HourTime_;
-    do24HourTime_ = do24HourTimePreference();
-    if (was24HourTime != do24HourTime_ || alarmViews_.size() != model_->size()) {
-        updateAlarmViewsFromAlarms();
-    } else {
-        // The rows are as they were left; an appearance drops unsaved edits
-        // and brings the minutes left of the snoozes up to date.
-        const AlarmListModel::Batch batch(*model_);
-        closeEditor();
-        for (int r = 0; r < model_->size(); ++r) {
-            if (model_->at(r).alarm.isSnoozed) {
-                setView(r, makeStatic(r));
-            }
-        }
-        reloadData();
-    }
+    const AlarmListModel::Batch batch(*model_);
+    model_->setDo24HourTime(do24HourTimePreference());
+    // An appearance drops unsaved edits; the rows paint the minutes left of
+    // the snoozes as they are now.
+    updateAlarmViewsFromAlarms();
     reconcile();
 }
 
@@ -139,7 +127,7 @@ void AlarmViewController::markMissed(int row) {
     auto n = makeNotification();
     n->identifier = QStringLiteral("missed-%1").arg(r.id);
     n->title = tr("Missed alarm");
-    n->subtitle = alarmTimeText(r.alarm.hour, r.alarm.minute, do24HourTime_) + QLatin1Char(' ') +
+    n->subtitle = alarmTimeText(r.alarm.hour, r.alarm.minute, do24HourTime()) + QLatin1Char(' ') +
                   r.alarm.label;
     n->hasActionButton = false;
     n->otherButtonTitle = tr("Dismiss");
@@ -205,9 +193,8 @@ void AlarmViewController::updateSound() {
 
 void AlarmViewController::showRow(int row) {
     // The row being edited keeps the user's unsaved changes.
-    if (row != currentlyBeingEdited_ && row < alarmViews_.size()) {
-        setView(row, makeStatic(row));
-        reloadData();
+    if (row != currentlyBeingEdited_ && row < model_->size()) {
+        makeStatic(row);
     }
 }
 
@@ -351,7 +338,7 @@ void AlarmViewController::newAlarmButtonClicked() {
     newAlarmView(row);
     reconcile();
     alarmTimeDatePicker_->setFocus();
-    tableView_->ensureWidgetVisible(alarmViews_[row], 0, 0);
+    tableView_->scrollTo(model_->index(row));
 }
 
 void AlarmViewController::editBtnPressed(int row) {
@@ -364,11 +351,11 @@ void AlarmViewController::editBtnPressed(int row) {
         closeEditor();
     }
     model_->setMissed(row, false);
-    setView(row, makeEditable(row));
-    reloadData();
+    makeEditable(row);
     reconcile();
+    tableView_->setCurrentIndex(model_->index(row));
     alarmTimeDatePicker_->setFocus();
-    tableView_->ensureWidgetVisible(alarmViews_[row], 0, 0);
+    tableView_->scrollTo(model_->index(row));
 }
 
 void AlarmViewController::doneBtnPressed() {
@@ -385,8 +372,11 @@ void AlarmViewController::doneBtnPressed() {
     // The committed alarm starts afresh: no snooze, no ring of the old one.
     model_->commit(r, committed);
     updateSound();
-    setView(r, makeStatic(r));
+    makeStatic(r);
+    // The list's current row follows the alarm to its place.
+    tableView_->setCurrentIndex(model_->index(r));
     reorderAlarms();
+    tableView_->scrollTo(tableView_->currentIndex());
     reconcile();
 }
 
@@ -397,8 +387,7 @@ void AlarmViewController::cancelBtnPressed() {
     }
     beginAction();
     const AlarmListModel::Batch batch(*model_);
-    setView(r, makeStatic(r));
-    reloadData();
+    makeStatic(r);
     reconcile();
 }
 
@@ -409,10 +398,9 @@ void AlarmViewController::deleteBtnPressed() {
     }
     beginAction();
     const AlarmListModel::Batch batch(*model_);
+    setEditing(-1);
     model_->remove(r);
     updateSound();
-    retire(alarmViews_.takeAt(r));
-    currentlyBeingEdited_ = -1;
     reloadData();
     reconcile();
 }
@@ -434,33 +422,16 @@ void AlarmViewController::toggleAlarm(int row, bool on) {
 
 void AlarmViewController::clearAlarms() {
     beginAction();
-    const QList<QWidget*> views = alarmViews_;
-    alarmViews_.clear();
-    for (QWidget* v : views) {
-        retire(v);
-    }
+    setEditing(-1);
     model_->clear();
     updateSound();
-    currentlyBeingEdited_ = -1;
     reloadData();
     reconcile();
 }
 
 void AlarmViewController::reorderAlarms() {
     const AlarmListModel::Batch batch(*model_);
-    const QList<int> order = model_->reorder();
-    // The rows' views move with their alarms; only renumbered, not rebuilt.
-    QList<QWidget*> views;
-    views.reserve(order.size());
-    for (const int old : order) {
-        views.append(old < alarmViews_.size() ? alarmViews_[old] : nullptr);
-    }
-    alarmViews_ = views;
-    for (int i = 0; i < alarmViews_.size(); ++i) {
-        if (alarmViews_[i] == nullptr) {
-            alarmViews_[i] = makeStatic(i);
-        }
-    }
+    model_->reorder();
     reloadData();
 }
 

@@ -15,20 +15,21 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QScrollArea;
 class QTimeEdit;
 class QToolButton;
 
 namespace pendra {
 
+class AlarmListView;
 class Ringer;
 class Stepper;
 class TonePreview;
 class UserNotificationCenter;
 
 // The alarms panel: the view and controller over AlarmListModel. The rows of
-// a one-column list, each static (30 high) or, one at a time, editable (60
-// high); ringing, snooze and dismissal as the user and the alerts answer.
+// a one-column list, each static (30 high, painted by AlarmListView) or, one
+// at a time, editable (60 high, the one editor widget); ringing, snooze and
+// dismissal as the user and the alerts answer.
 //
 // An alarm that passed while the program was not running (it keeps a record
 // of when it last ran) or that comes due far too late is not rung: a "Missed
@@ -71,9 +72,10 @@ public:
     void controlTextDidChange();
     void snoozeStepperPressed();
 
-    // Rows and their notifications.
-    QWidget* makeStatic(int row);
-    QWidget* makeEditable(int row);
+    // Rows and their notifications. makeStatic() shows the row in static
+    // form (ending its edit), makeEditable() opens the editor on it.
+    void makeStatic(int row);
+    void makeEditable(int row);
     void newAlarmView(int row);
     void updateAlarmViewsFromAlarms();
     QList<UserNotificationPtr> createNotification(int row, bool isPlaceholder);
@@ -90,14 +92,14 @@ public:
 
     // The table's data source.
     int numberOfRows() const;
-    QWidget* viewForRow(int row) const;
     int heightOfRow(int row) const;
+    AlarmListView* tableView() const { return tableView_; }
 
     QList<Alarm> alarms() const { return model_->alarms(); }
     QList<QList<UserNotificationPtr>> alarmNotifications() const { return model_->notifications(); }
     AlarmListModel& model() { return *model_; }
     int currentlyBeingEdited() const { return currentlyBeingEdited_; }
-    bool do24HourTime() const { return do24HourTime_; }
+    bool do24HourTime() const { return model_->do24HourTime(); }
     // The notification that stands for a row now: its snooze while snoozed,
     // else today's element of its list.
     UserNotificationPtr currentNotification(int row) const;
@@ -139,10 +141,9 @@ protected:
 
 private:
     void reloadData();
-    void setView(int row, QWidget* view);
+    void setEditing(int row);
     // The row being edited, if any, back in static form.
     void closeEditor();
-    void retire(QWidget* view);
     // Ends the row's ringing (its alert withdrawn when `withdraw`) and shows it.
     void stopRinging(int row, bool withdraw);
     void updateSound();
@@ -159,18 +160,15 @@ private:
     std::unique_ptr<Ringer> ringer_;
     AlarmListModel* model_;
 
-    bool do24HourTime_ = false;
-    // Parallel to the model's rows.
-    QList<QWidget*> alarmViews_;
     quint64 soundingId_ = 0;
     QString soundingTone_;
     // The notices that said alarms were missed.
     QHash<quint64, UserNotificationPtr> missedNotices_;
     int currentlyBeingEdited_ = -1;
 
-    QScrollArea* tableView_;
-    QWidget* tableContent_;
-    QWidget* editorHolder_;
+    AlarmListView* tableView_;
+    // The editable row: the editing controls, made once.
+    QWidget* editorRow_;
     QPushButton* newAlarmBtn_;
     QPushButton* clearBtn_;
     QCheckBox* gentleWakeBox_;

@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 
 #include "common/NamedRects.h"
 #include "platform/FileWrites.h"
@@ -88,23 +89,28 @@ void TestIntrospection::runCommand(const QString& line) {
     const QString verb = line.section(QLatin1Char(' '), 0, 0);
     const QString name = line.section(QLatin1Char(' '), 1);
     if (verb == QLatin1String("click")) {
-        for (QWidget* w : QApplication::allWidgets()) {
-            if (w->objectName() == name) {
-                if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-                    b->click();
-                    // On CLOCK_MONOTONIC, for a benchmark's reckoning.
-                    timespec ts{};
-                    clock_gettime(CLOCK_MONOTONIC, &ts);
-                    // Answered once what the click saved is on disk, so that
-                    // a driver can tell what a kill may have cut short.
-                    waitForFileWrites();
-                    printLine(QStringLiteral("clicked ") + name);
-                    printLine(QStringLiteral("clicked-at %1.%2")
-                                  .arg(qint64(ts.tv_sec))
-                                  .arg(qint64(ts.tv_nsec), 9, 10, QLatin1Char('0')));
-                    return;
-                }
+        auto clicked = [&](QWidget* w) {
+            if (auto* b = qobject_cast<QAbstractButton*>(w); b && w->objectName() == name) {
+                b->click();
+                return true;
             }
+            // A painted part (a list row's button) clicks through its list.
+            auto* source = dynamic_cast<NamedRectSource*>(w);
+            return source != nullptr && source->clickNamed(name);
+        };
+        const QWidgetList widgets = QApplication::allWidgets();
+        if (std::any_of(widgets.begin(), widgets.end(), clicked)) {
+            // On CLOCK_MONOTONIC, for a benchmark's reckoning.
+            timespec ts{};
+            clock_gettime(CLOCK_MONOTONIC, &ts);
+            // Answered once what the click saved is on disk, so that a
+            // driver can tell what a kill may have cut short.
+            waitForFileWrites();
+            printLine(QStringLiteral("clicked ") + name);
+            printLine(QStringLiteral("clicked-at %1.%2")
+                          .arg(qint64(ts.tv_sec))
+                          .arg(qint64(ts.tv_nsec), 9, 10, QLatin1Char('0')));
+            return;
         }
         printLine(QStringLiteral("no button ") + name);
         return;

@@ -21,6 +21,12 @@ public:
     virtual ~NamedRectSource() = default;
     // The named parts now on screen.
     virtual QList<NamedRect> namedRects() const = 0;
+    // Clicks the named part as a user would (also one scrolled out of
+    // sight); false when there is no such part that can be clicked.
+    virtual bool clickNamed(const QString& name) {
+        Q_UNUSED(name);
+        return false;
+    }
 };
 
 }  // namespace pendra

@@ -1,6 +1,9 @@
 #include "platform/FileWrites.h"
 
 #include <QString>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "platform/SerialQueue.h"
 
@@ -15,7 +18,14 @@ SerialQueue& queue() {
 }  // namespace
 
 void writeFileAsync(std::function<void()> write) {
-    queue().async(std::move(write));
+    queue().async([write = std::move(write)] {
+        write();
+#if defined(__GLIBC__)
+        // The text of a long file is built on this thread, whose heap glibc
+        // keeps mapped once freed: megabytes for a list of 10,000 entries.
+        malloc_trim(0);
+#endif
+    });
 }
 
 void waitForFileWrites() {
