@@ -284,15 +284,6 @@ void CityTableView::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
-void CityTableView::focusInEvent(QFocusEvent* event) {
-    QTableView::focusInEvent(event);
-    // Without a focus box, the row the keyboard is on shows as selected.
-    const QModelIndex current = currentIndex();
-    if (current.isValid() && !selectionModel()->hasSelection()) {
-        selectRow(current.row());
-    }
-}
-
 QList<NamedRect> CityTableView::namedRects() const {
     QList<NamedRect> rects;
     const int first = rowAt(0);

@@ -31,7 +31,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
 
 private:
     int deleteRowAt(const QPoint& pos) const;
