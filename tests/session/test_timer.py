@@ -19,10 +19,7 @@ class TimerSession(unittest.TestCase):
             f.write("[General]\nringtone=Radar\n")
         self.monitor = self.session.monitor_notifications()
         self.app = self.session.start_pendra()
-        self.session.click(*self.app.tray_icon().center)
-        self.app.wait_window("popover")
-        self.app.click("tab-2")
-        self.app.wait_widget("tab-2", pred=lambda w: w.kind == "tab-current")
+        self.app.open_tab("Timer")
 
     def tearDown(self):
         self.session.screenshot("end")
@@ -35,8 +32,7 @@ class TimerSession(unittest.TestCase):
         self.app.wait_widget("timerRingtone", text="Radar")
         # Nothing has rung yet, so the sound stack must not be loaded.
         self.assertFalse(self.mapped("libQt6Multimedia"))
-        seconds = self.app.wait_widget("timerSeconds")
-        self.session.click(*seconds.center)
+        self.session.click(*self.app.wait_widget("timerSeconds").center)
         self.session.key("ctrl+a")
         self.session.type("3")
         self.app.click("timerStart")
