@@ -19,10 +19,7 @@ class TimerSession(unittest.TestCase):
             f.write("[General]\nringtone=Radar\n")
         self.monitor = self.session.monitor_notifications()
         self.app = self.session.start_pendra()
-        self.session.click(*self.app.tray_icon().center)
-        self.app.wait_window("popover")
-        self.app.click("tab-2")
-        self.app.wait_widget("tab-2", pred=lambda w: w.kind == "tab-current")
+        self.app.open_tab("Timer")
 
     def tearDown(self):
         self.session.screenshot("end")
@@ -35,28 +32,18 @@ class TimerSession(unittest.TestCase):
         self.app.wait_widget("timerRingtone", text="Radar")
         # Nothing has rung yet, so the sound stack must not be loaded.
         self.assertFalse(self.mapped("libQt6Multimedia"))
-        seconds = self.app.wait_widget("timerSeconds")
-        self.session.click(*seconds.center)
+        self.session.click(*self.app.wait_widget("timerSeconds").center)
         self.session.key("ctrl+a")
         self.session.type("3")
         self.app.click("timerStart")
         self.app.wait_widget("timerStart", text="Pause")
-        self.app.wait_widget("timerSeconds", pred=lambda w: w.text in ("02", "01", "00"))
-        self.session.screenshot("counting")
         start = self.session.capture_position()
         call = self.monitor.wait_for_notify(1, timeout=20)
         self.assertEqual(call["summary"], "Pendra")
         self.assertEqual(call["body"], "Timer done")
         self.assertEqual(call["actions"][2:], ["action", "Repeat", "other", "Dismiss"])
         wait_until(lambda: self.session.dunst_shown_count() >= 1, 10, what="dunst to show it")
-        try:
-            wait_until(lambda: self.session.sounding_seconds(start) > 3.0, 30,
-                       what="the ringtone")
-        except TimeoutError:
-            print([l for l in self.app.lines if not l.startswith(("widget", "window", "intro"))])
-            print(self.session.sound_report(start))
-            raise
-        self.session.screenshot("done")
+        wait_until(lambda: self.session.sounding_seconds(start) > 3.0, 30, what="the ringtone")
         self.assertTrue(self.mapped("pendra-audio.so"))
 
         self.session.dunst_invoke("Repeat")
@@ -70,7 +57,6 @@ class TimerSession(unittest.TestCase):
         quiet = self.session.capture_position()
         time.sleep(2.0)
         self.assertLess(self.session.sounding_seconds(quiet), 0.2, "still ringing after Dismiss")
-        self.assertTrue(self.app.has_line(r"^Timer\(.*currentState: on\)$"))
 
 
 if __name__ == "__main__":
