@@ -5,6 +5,10 @@
 #include <malloc.h>
 #endif
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "platform/SerialQueue.h"
 
 namespace pendra {
@@ -12,7 +16,13 @@ namespace pendra {
 namespace {
 SerialQueue& queue() {
     // Destroyed after main() returns: it runs what is queued before joining.
-    static SerialQueue q(QStringLiteral("com.pendra.files"));
+    static SerialQueue& q = []() -> SerialQueue& {
+        static SerialQueue files(QStringLiteral("com.pendra.files"));
+        // Saving yields the cores to drawing: on two cores, serialising a
+        // long list beside the repaint it follows made the repaint late.
+        files.async([] { setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10); });
+        return files;
+    }();
     return q;
 }
 }  // namespace
