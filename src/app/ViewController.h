@@ -30,7 +30,6 @@ public:
     QPushButton* quitButton() const { return quitBtn_; }
     QCheckBox* startAtLoginCheckbox() const { return startAtLogin_; }
 
-
 signals:
     void quitPressed();
 
