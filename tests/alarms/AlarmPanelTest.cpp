@@ -15,11 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
-#include <QToolButton>
 #include <map>
 
 #include "alarms/AlarmListView.h"
-#include "alarms/AlarmRules.h"
 #include "alarms/AlarmViewController.h"
 #include "common/Stepper.h"
 #include "common/TonePreview.h"
@@ -61,13 +59,7 @@ public:
 
 QJsonObject alarmJson(int h, int m, const QString& label, std::array<bool, 7> days = {},
                       bool enabled = true, const QString& ringtone = "None", int snooze = 9) {
-    QJsonArray d;
-    for (bool b : days) {
-        d.append(b);
-    }
-    return QJsonObject{{"hour", h},        {"minute", m},        {"ringtone", ringtone},
-                       {"snooze", snooze}, {"isSnoozed", false}, {"label", label},
-                       {"repeatDays", d},  {"enabled", enabled}};
+    return Alarm(h, m, ringtone, snooze, label, days, enabled).encode();
 }
 
 UserNotificationPtr withId(const QString& id) {
@@ -168,14 +160,6 @@ protected:
         }
         return out;
     }
-    UserNotificationPtr pendingNotification(const QString& id) const {
-        for (const auto& n : center->scheduledNotifications()) {
-            if (n->identifier == id) {
-                return n;
-            }
-        }
-        return nullptr;
-    }
     // Moves the clock to `t` and lets the center deliver what has come due.
     void advanceTo(const QDateTime& t) {
         setNow(t);
@@ -185,7 +169,6 @@ protected:
     UserNotificationPtr lastPresented() const {
         return presenter->presented.isEmpty() ? nullptr : presenter->presented.last();
     }
-    void setTime(int h, int m) { panel->alarmTimeDatePicker()->setTime(QTime(h, m)); }
     void typeInto(QLineEdit* field, const QString& s) {
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -200,7 +183,7 @@ protected:
     Router router;
 };
 
-TEST_F(AlarmPanel, LoadsTheFileShowsStaticRowsAndSchedulesEveryEnabledAlarm) {
+TEST_F(AlarmPanel, LoadsTheFileShowsTheRowsAndSchedulesEveryEnabledAlarm) {
     plant({alarmJson(7, 5, "<b>Work</b>", kWeekdays), alarmJson(19, 30, "Cat", {}, false),
            alarmJson(6, 30, "Run")});
     launch();
@@ -208,140 +191,79 @@ TEST_F(AlarmPanel, LoadsTheFileShowsStaticRowsAndSchedulesEveryEnabledAlarm) {
     EXPECT_EQ(text("alarmTime-0"), "7:05am") << "file order until a reordering";
     EXPECT_EQ(text("alarmTime-1"), "7:30pm");
     EXPECT_EQ(text("alarmLabel-0"), "<b>Work</b>");
-    EXPECT_EQ(text("alarmRingtone-2"), "None");
-    EXPECT_EQ(text("alarmSnooze-2"), "Snooze: 9 mins");
     EXPECT_EQ(text("alarmDays-0"), "Weekdays");
     EXPECT_FALSE(part("alarmDays-2")) << "a one-off shows no days";
     EXPECT_EQ(part("alarmEnabled-0")->kind, "checked");
     EXPECT_EQ(part("alarmEnabled-1")->kind, "unchecked");
-    for (int r = 0; r < 3; ++r) {
-        EXPECT_EQ(panel->heightOfRow(r), 30);
-    }
-    const auto p = pending();
-    std::map<QString, QDateTime> expected{
-        {"alarm-0-1", QDateTime(QDate(2026, 12, 7), QTime(7, 5))},
-        {"alarm-0-2", QDateTime(QDate(2026, 12, 8), QTime(7, 5))},
-        {"alarm-0-3", QDateTime(QDate(2026, 12, 9), QTime(7, 5))},
-        {"alarm-0-4", QDateTime(QDate(2026, 12, 10), QTime(7, 5))},
-        {"alarm-0-5", QDateTime(QDate(2026, 12, 11), QTime(7, 5))},
-        {"alarm-2-0", QDateTime(QDate(2026, 12, 7), QTime(6, 30))},
-    };
-    EXPECT_EQ(p, expected);
-    const auto n = pendingNotification("alarm-0-1");
-    EXPECT_EQ(n->subtitle, "<b>Work</b>");
-    EXPECT_EQ(n->deliveryRepeatIntervalDays, 7);
-    EXPECT_EQ(pendingNotification("alarm-2-0")->deliveryRepeatIntervalDays, 0);
-    // A disabled alarm's notifications exist but carry no date.
-    ASSERT_EQ(panel->alarmNotifications()[1].size(), 1);
-    EXPECT_FALSE(panel->alarmNotifications()[1][0]->deliveryDate);
+    EXPECT_EQ(pending().size(), 6u) << "five weekdays and the one-off";
+    EXPECT_EQ(panel->currentNotification(0)->subtitle, "<b>Work</b>");
+    EXPECT_EQ(panel->currentNotification(0)->deliveryRepeatIntervalDays, 7);
+    EXPECT_EQ(panel->currentNotification(2)->deliveryRepeatIntervalDays, 0);
 
     // The 24-hour preference is read again on every appearance.
     UserDefaults::standard().setBool("com.Zentho.Do24HourTime", true);
     panel->viewDidAppear();
     settle();
-    EXPECT_EQ(text("alarmTime-0"), "07:05");
     EXPECT_EQ(text("alarmTime-1"), "19:30");
 }
 
-TEST_F(AlarmPanel, NewAlarmOpensSortedAndIsScheduledOnlyWhenItsEditorCloses) {
+// The editor: a new alarm opens sorted, with the next hour and the default tone;
+// Done commits the controls and reorders; an appearance drops what was not saved.
+TEST_F(AlarmPanel, TheEditorOpensSortedCommitsItsControlsAndOneRowAtATime) {
     plant({alarmJson(6, 0, "six"), alarmJson(7, 0, "seven"), alarmJson(8, 0, "eight")});
     launch();
     setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 40)));  // the new alarm gets 07:00
     click(panel->newAlarmBtn());
     ASSERT_EQ(panel->numberOfRows(), 4);
     EXPECT_EQ(panel->currentlyBeingEdited(), 2) << "after the existing 07:00";
-    EXPECT_EQ(panel->heightOfRow(2), 60);
-    EXPECT_EQ(panel->alarms()[2].ringtone, "Radar");
     EXPECT_EQ(panel->alarmTimeDatePicker()->time(), QTime(7, 0));
-    EXPECT_EQ(panel->ringtonePopUpBtn()->count(), 4);
     EXPECT_EQ(panel->ringtonePopUpBtn()->itemText(1), "Bells") << "None first, then by name";
     EXPECT_EQ(panel->ringtonePopUpBtn()->currentText(), "Radar");
-    // Nothing for the open editor; the row that moved down is rescheduled
-    // under its new row.
-    auto p = pending();
-    EXPECT_EQ(p.count("alarm-2-0"), 0u);
-    EXPECT_EQ(p.at("alarm-3-0"), QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
-    EXPECT_EQ(pendingNotification("alarm-3-0")->subtitle, "eight");
-    EXPECT_EQ(p.at("alarm-0-0"), QDateTime(QDate(2026, 12, 8), QTime(6, 0)))
-        << "06:00 has passed today: tomorrow";
-    EXPECT_EQ(p.size(), 3u);
-
     click(panel->cancelBtn());
-    EXPECT_EQ(panel->currentlyBeingEdited(), -1);
-    ASSERT_EQ(panel->numberOfRows(), 4);
-    EXPECT_EQ(text("alarmLabel-2"), "Alarm");
-    EXPECT_EQ(pendingNotification("alarm-2-0")->deliveryDate,
-              QDateTime(QDate(2026, 12, 7), QTime(7, 0)))
-        << "closing the new alarm's editor with X schedules it";
+    EXPECT_EQ(text("alarmLabel-2"), "Alarm") << "X keeps a new alarm";
     EXPECT_EQ(file().size(), 4);
-}
 
-TEST_F(AlarmPanel, DoneCommitsTheControlsReordersAndReschedules) {
-    plant({alarmJson(6, 0, "six"), alarmJson(9, 0, "nine")});
-    launch();
     click("alarmEdit-0");
-    EXPECT_EQ(panel->currentlyBeingEdited(), 0);
     EXPECT_EQ(panel->alarmLabelTextField()->text(), "six");
-    setTime(10, 15);
+    panel->alarmTimeDatePicker()->setTime(QTime(10, 15));
     typeInto(panel->alarmLabelTextField(), "");
     typeInto(panel->snoozeTextField(), "1a2b3");
     EXPECT_EQ(panel->snoozeTextField()->text(), "12");
-    EXPECT_EQ(panel->snoozeStepper()->value(), 12);
     click(panel->repeatBox(6));
     panel->ringtonePopUpBtn()->setCurrentText("Bells");
     click(panel->doneBtn());
-
-    ASSERT_EQ(panel->numberOfRows(), 2);
     EXPECT_EQ(panel->currentlyBeingEdited(), -1);
-    const Alarm moved = panel->alarms()[1];
-    EXPECT_EQ(moved.hour, 10);
-    EXPECT_EQ(moved.minute, 15);
-    EXPECT_EQ(moved.label, "Alarm") << "an empty label commits as Alarm";
-    EXPECT_EQ(moved.snooze, 12);
-    EXPECT_EQ(moved.ringtone, "Bells");
-    EXPECT_TRUE(moved.repeatDays[6]);
-    EXPECT_EQ(panel->alarms()[0].label, "nine");
-    const auto p = pending();
-    std::map<QString, QDateTime> expected{
-        {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(9, 0))},
-        {"alarm-1-6", QDateTime(QDate(2026, 12, 12), QTime(10, 15))},
-    };
-    EXPECT_EQ(p, expected);
-    EXPECT_EQ(pendingNotification("alarm-0-0")->subtitle, "nine");
-    EXPECT_EQ(file()[1].toObject()["snooze"].toInt(), 12);
+    const Alarm moved = panel->alarms()[3];
+    EXPECT_EQ(
+        Alarm(10, 15, "Bells", 12, "Alarm", {false, false, false, false, false, false, true}, true),
+        moved)
+        << "an empty label commits as Alarm";
+    EXPECT_EQ(file()[3].toObject()["snooze"].toInt(), 12);
 
     // An emptied snooze field commits as 9; the stepper steps the field.
-    click("alarmEdit-1");
+    click("alarmEdit-3");
     typeInto(panel->snoozeTextField(), "");
-    EXPECT_EQ(panel->snoozeStepper()->value(), 0);
     click(panel->doneBtn());
-    EXPECT_EQ(panel->alarms()[1].snooze, 9);
-    click("alarmEdit-1");
+    EXPECT_EQ(panel->alarms()[3].snooze, 9);
+    click("alarmEdit-3");
     panel->snoozeStepper()->stepDown();
     EXPECT_EQ(panel->snoozeTextField()->text(), "8");
-}
 
-TEST_F(AlarmPanel, EditingOneRowClosesAnotherAndAnAppearanceDropsUnsavedChanges) {
-    plant({alarmJson(6, 0, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c"), alarmJson(9, 0, "d")});
-    launch();
-    click("alarmEdit-3");
+    // Editing another row drops the first one's changes; so does an appearance.
     typeInto(panel->alarmLabelTextField(), "changed");
-    click("alarmEdit-1");
-    EXPECT_EQ(panel->currentlyBeingEdited(), 1);
-    EXPECT_EQ(text("alarmLabel-3"), "d");
-    EXPECT_EQ(panel->alarmLabelTextField()->text(), "b");
-    EXPECT_EQ(panel->heightOfRow(1), 60);
-    EXPECT_EQ(panel->heightOfRow(3), 30);
+    click("alarmEdit-2");
+    EXPECT_EQ(panel->currentlyBeingEdited(), 2);
+    EXPECT_EQ(text("alarmLabel-3"), "Alarm");
+    EXPECT_EQ(panel->alarmLabelTextField()->text(), "eight");
     typeInto(panel->alarmLabelTextField(), "lost");
     panel->hide();
     panel->show();
     panel->viewDidAppear();
     settle();
     EXPECT_EQ(panel->currentlyBeingEdited(), -1);
-    EXPECT_EQ(text("alarmLabel-1"), "b");
+    EXPECT_EQ(text("alarmLabel-2"), "eight");
     // The editing controls survived their row.
-    click("alarmEdit-2");
-    EXPECT_EQ(panel->alarmLabelTextField()->text(), "c");
+    click("alarmEdit-0");
     EXPECT_TRUE(panel->alarmLabelTextField()->isVisible());
     // From the keyboard: Space switches the current row, Return edits it.
     panel->tableView()->setCurrentIndex(panel->model().index(3));
@@ -351,7 +273,7 @@ TEST_F(AlarmPanel, EditingOneRowClosesAnotherAndAnAppearanceDropsUnsavedChanges)
     EXPECT_EQ(panel->currentlyBeingEdited(), 3);
 }
 
-TEST_F(AlarmPanel, RingSnoozeStopAndDismiss) {
+TEST_F(AlarmPanel, TheAlertsSnoozeAndTheRowsStop) {
     plant({alarmJson(7, 0, "Wake", {}, true, "Radar", 9)});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0, 5)));
@@ -368,48 +290,40 @@ TEST_F(AlarmPanel, RingSnoozeStopAndDismiss) {
     EXPECT_TRUE(out.text().contains("true\n"));
     out.restore();
     EXPECT_FALSE(panel->isRinging());
-    const auto p = pending();
-    ASSERT_EQ(p.size(), 1u);
-    EXPECT_EQ(p.at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40)));
+    EXPECT_EQ(pending(), (std::map<QString, QDateTime>{
+                             {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40))}}));
     EXPECT_TRUE(file()[0].toObject()["isSnoozed"].toBool());
-    EXPECT_EQ(text("alarmSnooze-0"), "10m left");
     setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 5, 10)));
     panel->viewDidAppear();
     settle();
     EXPECT_EQ(text("alarmSnooze-0"), "5m left");
-    ASSERT_TRUE(part("alarmStop-0"));
-
-    // The snooze rings; a second snooze counts from its press.
-    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40)));
-    EXPECT_TRUE(panel->isRinging());
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 10, 5)));
-    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
-    settle();
-    EXPECT_EQ(pending().at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 19, 5)));
 
     // Stop cancels it and switches the one-off alarm off.
     click("alarmStop-0");
     EXPECT_TRUE(pending().empty());
-    EXPECT_FALSE(panel->alarms()[0].enabled);
-    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
     EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
     EXPECT_FALSE(part("alarmStop-0"));
-    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 30)));
-    EXPECT_FALSE(panel->isRinging()) << "the cancelled snooze never arrives";
+}
 
-    // On again, rung, dismissed: off, written.
-    click("alarmEnabled-0");
-    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 0)));
-    ASSERT_TRUE(panel->isRinging());
-    presenter->dismiss(lastPresented());
+// The random sequence of the model test seldom moves a snoozed alarm before
+// its Stop.
+TEST_F(AlarmPanel, StopAfterMidnightCancelsTheSnoozeOfAMovedRepeatingAlarm) {
+    std::array<bool, 7> all;
+    all.fill(true);
+    plant({alarmJson(23, 55, "Late", all, true, "None", 10), alarmJson(23, 58, "Other")});
+    launch();
+    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(23, 55)));
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(23, 56)));
+    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
     settle();
-    EXPECT_FALSE(panel->isRinging());
-    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
-    EXPECT_FALSE(file()[0].toObject()["isSnoozed"].toBool());
-    EXPECT_TRUE(pending().empty());
-
-    // A click on the body reaches no panel and changes nothing.
-    EXPECT_TRUE(center->deliveredNotifications().isEmpty());
+    click("alarmEdit-1");
+    panel->alarmTimeDatePicker()->setTime(QTime(22, 0));
+    click(panel->doneBtn());
+    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
+    setNow(QDateTime(QDate(2026, 12, 8), QTime(0, 2)));
+    click("alarmStop-1");
+    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 14), QTime(23, 55)))
+        << "Monday's own time, a week on";
 }
 
 TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff) {
@@ -430,13 +344,11 @@ TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff
         return out;
     };
     EXPECT_EQ(notices(), (QStringList{"Missed alarm: 7:00am Once", "Missed alarm: 7:30am Daily"}));
-    EXPECT_FALSE(panel->isRinging());
     EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
     EXPECT_TRUE(file()[1].toObject()["enabled"].toBool());
-    EXPECT_EQ(text("alarmMissed-0"), "Alarm was missed");
+    EXPECT_TRUE(part("alarmMissed-0"));
     EXPECT_TRUE(panel->wasMissed(1));
     EXPECT_FALSE(panel->wasMissed(2));
-    EXPECT_FALSE(pending().count("alarm-0-0"));
     // Answered, the notice takes its row's word with it; seen, the rows say it no longer.
     presenter->dismiss(presenter->presented[1]);
     settle();
@@ -444,7 +356,6 @@ TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff
     EXPECT_TRUE(presenter->withdrawn.contains(presenter->presented[1]->identifier));
     panel->hide();
     settle();
-    EXPECT_FALSE(panel->wasMissed(0));
     EXPECT_FALSE(part("alarmMissed-0"));
 
     // Asleep from 08:50 to 11:00: 09:00 is reported, not rung; five minutes late still rings.
@@ -456,56 +367,6 @@ TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff
     advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 35)));
     EXPECT_TRUE(panel->isRinging());
     EXPECT_EQ(presenter->presented.last()->subtitle, "Daily");
-}
-
-TEST_F(AlarmPanel, RepeatingSnoozeRestoresItsWeeklyTimeAndSurvivesMidnightAndReordering) {
-    // Monday: a late alarm every day at 23:55, snooze 10.
-    std::array<bool, 7> all;
-    all.fill(true);
-    plant({alarmJson(23, 55, "Late", all, true, "None", 10), alarmJson(23, 58, "Other")});
-    launch();
-    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(23, 55)));
-    const UserNotificationPtr rung = lastPresented();
-    ASSERT_NE(rung, nullptr);
-    EXPECT_EQ(rung->identifier, "alarm-0-1");
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(23, 56)));
-    presenter->activate(rung, ActivationType::ActionButtonClicked);
-    settle();
-    EXPECT_EQ(pending().at("alarm-0-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
-    EXPECT_EQ(pending().at("alarm-0-2"), QDateTime(QDate(2026, 12, 8), QTime(23, 55)));
-
-    // A reordering moves the snoozed alarm to row 1: the snooze goes with it.
-    click("alarmEdit-1");
-    setTime(22, 0);
-    click(panel->doneBtn());
-    ASSERT_EQ(panel->alarms()[1].label, "Late");
-    EXPECT_TRUE(panel->alarms()[1].isSnoozed);
-    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
-    EXPECT_EQ(pendingNotification("alarm-1-1")->subtitle, "Late");
-    EXPECT_EQ(pending().count("alarm-0-1"), 0u);
-
-    // Past midnight, Stop still cancels that very snooze and brings Monday's
-    // own time back, a week on.
-    setNow(QDateTime(QDate(2026, 12, 8), QTime(0, 2)));
-    click("alarmStop-1");
-    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 14), QTime(23, 55)));
-    EXPECT_TRUE(panel->alarms()[1].enabled);
-    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(0, 10)));
-    EXPECT_FALSE(panel->isRinging());
-
-    // Snoozed again on Tuesday and dismissed when it rings: weekly time back.
-    advanceTo(QDateTime(QDate(2026, 12, 8), QTime(23, 55)));
-    ASSERT_TRUE(panel->isRinging());
-    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
-    settle();
-    advanceTo(QDateTime(QDate(2026, 12, 9), QTime(0, 5)));
-    ASSERT_TRUE(panel->isRinging());
-    EXPECT_EQ(pending().at("alarm-1-2"), QDateTime(QDate(2026, 12, 15), QTime(23, 55)));
-    presenter->dismiss(lastPresented());
-    settle();
-    EXPECT_TRUE(panel->alarms()[1].enabled) << "a repeating alarm stays on";
-    EXPECT_FALSE(panel->alarms()[1].isSnoozed);
-    EXPECT_EQ(pending().at("alarm-1-2"), QDateTime(QDate(2026, 12, 15), QTime(23, 55)));
 }
 
 TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnItsOwn) {
@@ -548,22 +409,37 @@ TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnIt
     click("alarmDismiss-0");
     EXPECT_FALSE(panel->isRinging());
     EXPECT_FALSE(panel->alarms()[0].enabled);
-    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
     click("alarmEnabled-0");
     presenter->dismiss(lastPresented());
     settle();
     EXPECT_TRUE(panel->alarms()[0].enabled) << "the alert was answered in the row";
-    EXPECT_EQ(text("alarmSnooze-0"), "Snooze: 9 mins");
 }
 
-TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
+// Callbacks for alarms that are gone or for other kinds change nothing; Clear
+// asks first, and then leaves nothing to ring but the timer's alert.
+TEST_F(AlarmPanel, StrayCallbacksChangeNothingAndClearSparesTheTimer) {
     plant({alarmJson(6, 30, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c")});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(6, 30)));
     ASSERT_TRUE(panel->isRinging());
-    auto timer = withId("timer-1");
-    center->deliverNotification(timer);
-    // Clear asks first, naming what goes, and touches nothing until answered.
+    const auto before = pending();
+    test::StdoutCapture out;
+    auto stray = withId("alarm-5-0");
+    for (const char* id : {"timer-0", "alarms-0-0", "alarm"}) {
+        panel->notificationDidDeliver(*center, withId(id));
+    }
+    panel->notificationDidDeliver(*center, stray);
+    stray->activationType = ActivationType::ActionButtonClicked;
+    panel->notificationDidActivate(*center, stray);
+    panel->notificationDidDismissAlert(*center, stray);
+    settle();
+    EXPECT_TRUE(out.text().contains("Ignored alarm-5-0")) << out.text().toStdString();
+    out.restore();
+    EXPECT_TRUE(panel->isRinging());
+    EXPECT_EQ(pending(), before);
+    EXPECT_TRUE(panel->alarms()[1].enabled);
+
+    center->deliverNotification(withId("timer-1"));
     for (const char* answer : {"alarmClearAlertCancel", "alarmClearAlertConfirm"}) {
         click(panel->clearBtn());
         auto* ask = panel->findChild<QMessageBox*>("alarmClearAlert");
@@ -575,8 +451,7 @@ TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
     }
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->numberOfRows(), 0);
-    auto* empty = panel->findChild<QLabel*>("alarmEmpty");
-    EXPECT_TRUE(empty && empty->isVisibleTo(panel.get()) && empty->text() == "No alarms");
+    EXPECT_TRUE(panel->findChild<QLabel*>("alarmEmpty")->isVisibleTo(panel.get()));
     EXPECT_TRUE(pending().empty());
     EXPECT_EQ(file().size(), 0);
     ASSERT_EQ(center->deliveredNotifications().size(), 1);
@@ -584,37 +459,14 @@ TEST_F(AlarmPanel, ClearLeavesNothingToRingAndSparesTheTimer) {
     // Clearing an empty list writes an empty list.
     QFile::remove(Paths::dataDir() + "alarms.json");
     click(panel->clearBtn());
-    waitForFileWrites();
+    EXPECT_EQ(file(), QJsonArray());
     EXPECT_TRUE(QFile::exists(Paths::dataDir() + "alarms.json"));
-}
-
-TEST_F(AlarmPanel, CallbacksForGoneAlarmsOrOtherKindsChangeNothing) {
-    plant({alarmJson(7, 0, "a")});
-    launch();
-    const auto before = pending();
-    test::StdoutCapture out;
-    auto stray = withId("alarm-5-0");
-    panel->notificationDidDeliver(*center, stray);
-    panel->notificationDidDeliver(*center, withId("timer-0"));
-    panel->notificationDidDeliver(*center, withId("alarms-0-0"));
-    panel->notificationDidDeliver(*center, withId("alarm"));
-    stray->activationType = ActivationType::ActionButtonClicked;
-    panel->notificationDidActivate(*center, stray);
-    panel->notificationDidDismissAlert(*center, stray);
-    settle();
-    EXPECT_TRUE(out.text().contains("Ignored alarm-5-0")) << out.text().toStdString();
-    out.restore();
-    EXPECT_FALSE(panel->isRinging());
-    EXPECT_EQ(pending(), before);
-    EXPECT_FALSE(panel->alarms()[0].isSnoozed);
-    EXPECT_TRUE(panel->alarms()[0].enabled);
 }
 
 TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     plant({alarmJson(7, 0, "a", {}, true, "Radar")});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0)));
-    ASSERT_TRUE(panel->isRinging());
     click("alarmEdit-0");
     click(panel->ringtonePreview());
     EXPECT_TRUE(panel->ringtonePreview()->isPlaying()) << "the editor previews its tone";
@@ -622,7 +474,6 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     presenter->dismiss(lastPresented());
     settle();
     EXPECT_FALSE(panel->isRinging());
-    EXPECT_EQ(panel->currentlyBeingEdited(), 0);
     EXPECT_EQ(panel->alarmLabelTextField()->text(), "unsaved");
     click(panel->doneBtn());
     EXPECT_FALSE(panel->ringtonePreview()->isPlaying()) << "the preview ends with its editor";
