@@ -86,8 +86,8 @@ protected:
         Paths::setShareDirForTesting(share.path());
         QDir(Paths::dataDir()).removeRecursively();
         test::clearUserDefaults();
-        // Monday 2026-12-07, 06:00:00.
-        setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 0)));
+        now = QDateTime(QDate(2026, 12, 7), QTime(6, 0));  // a Monday
+        Clock::setNowForTesting([this] { return now; });
     }
     void TearDown() override {
         panel.reset();
@@ -96,10 +96,6 @@ protected:
         Clock::setNowForTesting({});
         qunsetenv("TZ");
         tzset();
-    }
-    void setNow(const QDateTime& t) {
-        now = t;
-        Clock::setNowForTesting([this] { return now; });
     }
     void plant(const QJsonArray& alarms) {
         QDir().mkpath(Paths::dataDir());
@@ -162,7 +158,7 @@ protected:
     }
     // Moves the clock to `t` and lets the center deliver what has come due.
     void advanceTo(const QDateTime& t) {
-        setNow(t);
+        now = t;
         center->deliverDueNotifications();
         settle();
     }
@@ -212,7 +208,7 @@ TEST_F(AlarmPanel, LoadsTheFileShowsTheRowsAndSchedulesEveryEnabledAlarm) {
 TEST_F(AlarmPanel, TheEditorOpensSortedCommitsItsControlsAndOneRowAtATime) {
     plant({alarmJson(6, 0, "six"), alarmJson(7, 0, "seven"), alarmJson(8, 0, "eight")});
     launch();
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(6, 40)));  // the new alarm gets 07:00
+    now = QDateTime(QDate(2026, 12, 7), QTime(6, 40));  // the new alarm gets 07:00
     click(panel->newAlarmBtn());
     ASSERT_EQ(panel->numberOfRows(), 4);
     EXPECT_EQ(panel->currentlyBeingEdited(), 2) << "after the existing 07:00";
@@ -273,57 +269,39 @@ TEST_F(AlarmPanel, TheEditorOpensSortedCommitsItsControlsAndOneRowAtATime) {
     EXPECT_EQ(panel->currentlyBeingEdited(), 3);
 }
 
-TEST_F(AlarmPanel, TheAlertsSnoozeAndTheRowsStop) {
-    plant({alarmJson(7, 0, "Wake", {}, true, "Radar", 9)});
-    launch();
-    advanceTo(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 0, 5)));
-    const UserNotificationPtr rung = lastPresented();
-    ASSERT_NE(rung, nullptr);
-    EXPECT_EQ(rung->identifier, "alarm-0-0");
-    EXPECT_TRUE(panel->isRinging());
-
-    // Snooze at 07:00:40 comes back at 07:09:40 under the same identifier.
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 0, 40)));
-    test::StdoutCapture out;
-    presenter->activate(rung, ActivationType::ActionButtonClicked);
-    settle();
-    EXPECT_TRUE(out.text().contains("true\n"));
-    out.restore();
-    EXPECT_FALSE(panel->isRinging());
-    EXPECT_EQ(pending(), (std::map<QString, QDateTime>{
-                             {"alarm-0-0", QDateTime(QDate(2026, 12, 7), QTime(7, 9, 40))}}));
-    EXPECT_TRUE(file()[0].toObject()["isSnoozed"].toBool());
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 5, 10)));
-    panel->viewDidAppear();
-    settle();
-    EXPECT_EQ(text("alarmSnooze-0"), "5m left");
-
-    // Stop cancels it and switches the one-off alarm off.
-    click("alarmStop-0");
-    EXPECT_TRUE(pending().empty());
-    EXPECT_FALSE(file()[0].toObject()["enabled"].toBool());
-    EXPECT_FALSE(part("alarmStop-0"));
-}
-
 // The random sequence of the model test seldom moves a snoozed alarm before
 // its Stop.
-TEST_F(AlarmPanel, StopAfterMidnightCancelsTheSnoozeOfAMovedRepeatingAlarm) {
+TEST_F(AlarmPanel, SnoozedFromTheAlertMovedAndStoppedFromItsRowAfterMidnight) {
     std::array<bool, 7> all;
     all.fill(true);
     plant({alarmJson(23, 55, "Late", all, true, "None", 10), alarmJson(23, 58, "Other")});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(23, 55)));
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(23, 56)));
+    ASSERT_TRUE(panel->isRinging());
+    EXPECT_EQ(lastPresented()->identifier, "alarm-0-1");
+    // Snoozed at 23:55:40, it comes back at 00:05:40 under the same identifier.
+    now = QDateTime(QDate(2026, 12, 7), QTime(23, 55, 40));
+    test::StdoutCapture out;
     presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
     settle();
+    EXPECT_TRUE(out.text().contains("true\n"));
+    out.restore();
+    EXPECT_FALSE(panel->isRinging());
+    EXPECT_EQ(pending().at("alarm-0-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 5, 40)));
+    EXPECT_TRUE(file()[0].toObject()["isSnoozed"].toBool());
+    now = QDateTime(QDate(2026, 12, 8), QTime(0, 1, 10));
+    panel->viewDidAppear();
+    settle();
+    EXPECT_EQ(text("alarmSnooze-0"), "5m left");
+
     click("alarmEdit-1");
     panel->alarmTimeDatePicker()->setTime(QTime(22, 0));
     click(panel->doneBtn());
-    EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 8), QTime(0, 6)));
-    setNow(QDateTime(QDate(2026, 12, 8), QTime(0, 2)));
     click("alarmStop-1");
     EXPECT_EQ(pending().at("alarm-1-1"), QDateTime(QDate(2026, 12, 14), QTime(23, 55)))
         << "Monday's own time, a week on";
+    EXPECT_TRUE(file()[1].toObject()["enabled"].toBool());
+    EXPECT_FALSE(part("alarmStop-1"));
 }
 
 TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff) {
@@ -334,7 +312,7 @@ TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff
     panel->recordRun();  // quit at 06:00
     panel.reset();
     center.reset();
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 45)));
+    now = QDateTime(QDate(2026, 12, 7), QTime(7, 45));
     launch();
     auto notices = [&] {
         QStringList out;
@@ -394,11 +372,11 @@ TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnIt
 
     // Snooze in the row is the alert's Snooze, once: the alert goes, and a
     // late click on it changes nothing.
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 1)));
+    now = QDateTime(QDate(2026, 12, 7), QTime(7, 1));
     click("alarmSnoozeNow-0");
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(presenter->withdrawn.last(), alert->identifier);
-    setNow(QDateTime(QDate(2026, 12, 7), QTime(7, 2)));
+    now = QDateTime(QDate(2026, 12, 7), QTime(7, 2));
     presenter->activate(alert, ActivationType::ActionButtonClicked);
     settle();
     EXPECT_EQ(pending().at("alarm-0-0"), QDateTime(QDate(2026, 12, 7), QTime(7, 10)));
