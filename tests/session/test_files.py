@@ -17,17 +17,16 @@ import unittest
 from harness import AlarmsFileCase, alarm, record_case, wait_until
 
 ROWS = 8
-TEMP_LEFTOVER = re.compile(r"^alarms\.json\.[A-Za-z0-9]{6}$")
-
-
-def base_alarms():
-    # Far from now, so that enabling them schedules but never rings.
-    hour = (time.localtime().tm_hour + 6) % 24
-    return [alarm("Alarm %d" % i, hour, 5 * i, enabled=False) for i in range(ROWS)]
 
 
 class FileSession(AlarmsFileCase):
     session_options = {"sound": False}
+
+    def setUp(self):
+        super().setUp()
+        # Far from now, so that enabling them schedules but never rings.
+        hour = (time.localtime().tm_hour + 6) % 24
+        self.base = [alarm("Alarm %d" % i, hour, 5 * i, enabled=False) for i in range(ROWS)]
 
     def start(self):
         app = self.session.start_pendra(stdin=True, env={"PENDRA_TEST_COMMANDS": "1"})
@@ -35,34 +34,17 @@ class FileSession(AlarmsFileCase):
         return app
 
     def click(self, app, row):
-        def done():
-            return app.lines.count("clicked alarmEnabled-%d" % row)
+        done = lambda: app.lines.count("clicked alarmEnabled-%d" % row)
         before = done()
         app.send("click alarmEnabled-%d" % row)
         wait_until(lambda: done() > before, what="click on row %d" % row)
-
-    def failed_writes(self, app):
-        return [line for line in app.lines if line.startswith("Failed to write JSON data")]
-
-    def assert_enabled(self, rows):
-        self.assertEqual([a["enabled"] for a in self.stored()],
-                         [True] * rows + [False] * (ROWS - rows))
-
-    def mount_tmpfs(self, size):
-        if os.geteuid() != 0 or not shutil.which("mount"):
-            self.skipTest("mounting a tmpfs needs root")
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%s,mode=0755" % size, "tmpfs",
-                        self.data], check=True)
-        # Runs after the session stopped: nothing holds the mount any more.
-        self.addCleanup(subprocess.run, ["umount", "-l", self.data])
 
 
 class KilledWhileWriting(FileSession):
     def test_sigkill_at_random_moments_leaves_an_old_or_new_whole_list(self):
         seed = int(os.environ.get("PENDRA_TEST_SEED") or time.time())
         rng = random.Random(seed)
-        base = base_alarms()
-        self.plant(base)
+        self.plant(self.base)
         enabled = [False] * ROWS
         kills = int(os.environ.get("PENDRA_KILLS", "200"))
         in_flight = clicks_total = 0
@@ -71,16 +53,14 @@ class KilledWhileWriting(FileSession):
             enabled[0] = not enabled[0]
             # states[k]: the list after k more clicks; the file must hold one
             # of those from the acknowledged count up to the count sent.
-            states = [list(enabled)]
             order = [rng.randrange(ROWS) for _ in range(2000)]
+            states = [list(enabled)]
             for row in order:
                 states.append(list(states[-1]))
                 states[-1][row] = not states[-1][row]
             sent = [0]
             first = len(app.lines)
-
-            def answered():
-                return sum(1 for line in app.lines[first:] if line.startswith("clicked "))
+            answered = lambda: sum(1 for l in app.lines[first:] if l.startswith("clicked "))
 
             def feed():
                 # At most two clicks in flight, so that the file can hold only
@@ -113,16 +93,15 @@ class KilledWhileWriting(FileSession):
             except ValueError:
                 self.fail("%s: the file is not whole JSON: %r" % (msg, text[:200]))
             self.assertEqual([dict(a, enabled=None) for a in stored],
-                             [dict(a, enabled=None) for a in base], msg)
+                             [dict(a, enabled=None) for a in self.base], msg)
             enabled = [a["enabled"] for a in stored]
             self.assertIn(enabled, states[acked:sent[0] + 1],
                           msg + ": the file holds a list never written")
         # A start clears what a killed write may leave behind.
         open(os.path.join(self.data, "alarms.json.Ab12Cd"), "w").close()
-        app = self.start()
-        self.assertEqual([n for n in os.listdir(self.data) if TEMP_LEFTOVER.match(n)], [])
-        self.assertTrue(os.path.exists(self.file))
-        self.assertTrue(app.alive())
+        self.start()
+        self.assertEqual(sorted(n for n in os.listdir(self.data) if n.startswith("alarms")),
+                         ["alarms.json"])
         record_case("sigkill-while-writing",
                     "%d kills, %d of them while a click and its write were under way; "
                     "%d clicks in all; the file was whole JSON holding the old or the new "
@@ -132,9 +111,28 @@ class KilledWhileWriting(FileSession):
 
 class FailedWrites(FileSession):
     def test_a_full_disk_then_a_read_only_folder_fail_writes_the_next_one_makes_good(self):
-        self.mount_tmpfs("64k")
-        self.plant(base_alarms())
+        if os.geteuid() != 0 or not shutil.which("mount"):
+            self.skipTest("mounting a tmpfs needs root")
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k,mode=0755", "tmpfs", self.data],
+                       check=True)
+        # Runs after the session stopped: nothing holds the mount any more.
+        self.addCleanup(subprocess.run, ["umount", "-l", self.data])
+        self.plant(self.base)
         app = self.start()  # row 0 on, written while there is room
+        failed = lambda: [l for l in app.lines if l.startswith("Failed to write JSON data")]
+
+        def fail_then_make_good(rows, undo):
+            before, earlier = self.stored(), len(failed())
+            for row in rows:
+                self.click(app, row)
+            wait_until(lambda: len(failed()) == earlier + len(rows), what="the failed writes")
+            self.assertEqual(self.stored(), before, "a failed write changed the file")
+            undo()
+            self.click(app, rows[-1] + 1)
+            self.assertEqual([a["enabled"] for a in self.stored()],
+                             [True] * (rows[-1] + 2) + [False] * (ROWS - rows[-1] - 2))
+            return failed().pop()
+
         filler = os.path.join(self.data, "filler")
         with open(filler, "wb", buffering=0) as f:
             for chunk in (4096, 1):
@@ -143,35 +141,21 @@ class FailedWrites(FileSession):
                         f.write(b"\0" * chunk)
                 except OSError:
                     pass
-        before = self.stored()
-        self.click(app, 1)
-        self.click(app, 2)
-        app.wait_for_line(r"^Failed to write JSON data: .*No space left on device")
-        self.assertEqual(len(self.failed_writes(app)), 2, app.lines[-10:])
-        self.assertEqual(self.stored(), before, "a failed write changed the file")
-        os.remove(filler)
-        self.click(app, 3)
-        self.assert_enabled(4)
+        line = fail_then_make_good([1, 2], lambda: os.remove(filler))
+        self.assertRegex(line, "No space left on device")
         record_case("disk-full",
                     "both writes on a full tmpfs printed \"Failed to write JSON data: No space "
                     "left on device\" and left the file as it was; after space came back the "
                     "next write stored all three changes")
 
-        before = self.stored()
         subprocess.run(["mount", "-o", "remount,ro", self.data], check=True)
-        try:
-            self.click(app, 4)
-            wait_until(lambda: len(self.failed_writes(app)) == 3, what="a failed write")
-            self.assertEqual(self.stored(), before, "a failed write changed the file")
-        finally:
-            subprocess.run(["mount", "-o", "remount,rw", self.data], check=True)
-        self.click(app, 5)
-        self.assert_enabled(6)
+        remount = lambda: subprocess.run(["mount", "-o", "remount,rw", self.data], check=True)
+        self.addCleanup(remount)
+        line = fail_then_make_good([4], remount)
         self.assertTrue(app.alive())
         record_case("read-only-folder",
                     "the write into a read-only folder printed \"%s\" and left the file as it "
-                    "was; once writable, the next write stored both changes"
-                    % self.failed_writes(app)[2])
+                    "was; once writable, the next write stored both changes" % line)
 
 
 if __name__ == "__main__":
