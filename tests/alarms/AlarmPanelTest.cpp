@@ -184,7 +184,6 @@ TEST_F(AlarmPanel, LoadsTheFileShowsTheRowsAndSchedulesEveryEnabledAlarm) {
     launch();
     ASSERT_EQ(panel->numberOfRows(), 3);
     EXPECT_EQ(text("alarmTime-0"), "7:05am") << "file order until a reordering";
-    EXPECT_EQ(text("alarmTime-1"), "7:30pm");
     EXPECT_EQ(text("alarmLabel-0"), "<b>Work</b>");
     EXPECT_EQ(text("alarmDays-0"), "Weekdays");
     EXPECT_FALSE(part("alarmDays-2")) << "a one-off shows no days";
