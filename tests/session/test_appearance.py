@@ -6,7 +6,7 @@ import os
 import subprocess
 import unittest
 
-from harness import Session, inside
+from harness import SessionCase, inside
 
 TABS = ["World Clock", "Alarms", "Timer", "Stopwatch"]
 
@@ -17,11 +17,11 @@ def luminance(shot, x, y):
                                 text=True).stdout)
 
 
-class Appearance(unittest.TestCase):
+class Appearance(SessionCase):
+    session_options = {"sound": False, "width": 1920, "height": 1080}
+
     def test_every_tab_fits_at_twice_the_size_dark_in_every_language(self):
-        self.session = s = Session(self.id(), sound=False, width=1920, height=1080)
-        s.start()
-        self.addCleanup(s.stop)
+        s = self.session
         # GNOME's "prefer-dark", through GIO's own keyfile backend.
         conf = s.path("home", ".config", "glib-2.0", "settings")
         os.makedirs(conf)

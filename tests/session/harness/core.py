@@ -1,11 +1,5 @@
-"""A private desktop session for tests of the real pendra binary.
-
-Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, a
-system tray (tint2's XEmbed tray, or xfce4-panel's, which hosts
-StatusNotifierItems too), dunst and PulseAudio whose only sink writes to a
-file. Everything started is stopped by process group at the end, also when a
-test fails or the interpreter is interrupted.
-"""
+"""An X11 session in a fresh home: a bus, Xvfb, openbox, tint2 or xfce4-panel,
+dunst and PulseAudio into a file; all stopped by process group, also on a signal."""
 
 import atexit
 import dataclasses
@@ -57,10 +51,7 @@ def libfaketime():
 
 
 def record_case(case, outcome, **figures):
-    """Keeps a reliability case's outcome for `make reliability`.
-
-    Called by a test after its checks passed, so a record says what was seen.
-    """
+    """Keeps a case's outcome for `make reliability`, once its checks passed."""
     folder = os.path.join(os.environ.get("PENDRA_BUILD_DIR") or BUILD, "reliability")
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, case + ".json"), "w", encoding="utf-8") as f:
@@ -106,22 +97,13 @@ class Pendra:
             # The library itself, not the faketime wrapper: the wrapper does
             # not pass SIGTERM on, and the program would outlive terminate().
             e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime})
-        for k, v in (env or {}).items():
-            if v is None:
-                e.pop(k, None)
-            else:
-                e[k] = v
+        e = {k: v for k, v in dict(e, **(env or {})).items() if v is not None}  # None: unset
         self.lines = []
         self.blocks = []  # each a (windows, widgets) pair, newest last
-        self._cond = threading.Condition()
         self._current = None
-        with open(session.path("pendra-stderr.log"), "ab") as err:
-            session.own_files()
-            self.proc = subprocess.Popen(
-                cmd, env=e, stdout=subprocess.PIPE, stderr=err,
-                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True,
-                **session.user_kw)
-        session._children.append(self.proc)
+        session.own_files()
+        self.proc = session._spawn("pendra-stderr", cmd, env=e, stdout=subprocess.PIPE,
+                                   stdin=subprocess.PIPE if stdin else subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
 
@@ -130,46 +112,37 @@ class Pendra:
         for raw in self.proc.stdout:
             line = raw.decode("utf-8", "replace").rstrip("\n")
             log.write(line + "\n")
-            with self._cond:
-                if line == "introspect-begin":
-                    self._current = ([], [])
-                elif line == "introspect-end" and self._current is not None:
-                    self.blocks.append(self._current)
-                    self._current = None
-                elif self._current is not None and line.startswith(("window: ", "widget: ")):
-                    self._current[0 if line.startswith("window") else 1].append(_parse(line))
-                else:
-                    self.lines.append(line)
-                self._cond.notify_all()
+            if line == "introspect-begin":
+                self._current = ([], [])
+            elif line == "introspect-end" and self._current is not None:
+                self.blocks.append(self._current)
+                self._current = None
+            elif self._current is not None and line.startswith(("window: ", "widget: ")):
+                self._current[0 if line.startswith("window") else 1].append(_parse(line))
+            else:
+                self.lines.append(line)
         log.close()
-        with self._cond:
-            self._cond.notify_all()
-
-    # Output
 
     def wait_for_line(self, pattern, timeout=15.0, start=0):
         """Waits for a trace line matching the regex; returns its match."""
         rx = re.compile(pattern)
-        deadline = time.monotonic() + timeout
-        with self._cond:
-            while True:
-                for line in self.lines[start:]:
-                    m = rx.search(line)
-                    if m:
-                        return m
-                left = deadline - time.monotonic()
-                if left <= 0 or (self.proc.poll() is not None and not self._reader.is_alive()):
-                    raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:]))
-                self._cond.wait(min(left, 0.2))
+
+        def found():
+            over = not self._reader.is_alive()  # checked first: no line can come after
+            m = next((m for m in map(rx.search, self.lines[start:]) if m), None)
+            if not m and over:
+                raise TimeoutError("the output ended")
+            return m
+        try:
+            return wait_until(found, timeout, interval=0.02)
+        except TimeoutError:
+            raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:])) from None
 
     def has_line(self, pattern):
         return any(re.search(pattern, line) for line in list(self.lines))
 
-    # What is on screen
-
     def screen(self):
-        with self._cond:
-            return self.blocks[-1] if self.blocks else ([], [])
+        return self.blocks[-1] if self.blocks else ([], [])
 
     def window(self, name):
         return next((w for w in self.screen()[0] if name in (w.kind, w.name)), None)
@@ -209,8 +182,6 @@ class Pendra:
         w = self.wait_widget(name, text, timeout)
         self.session.click(*w.center, button=button)
         return w
-
-    # Process
 
     def send(self, line):
         self.proc.stdin.write((line + "\n").encode())
@@ -267,24 +238,21 @@ class Session:
     """A private desktop session. Use as a context manager."""
 
     _PANEL_HEIGHT = 30
+    DEFAULT_TRAY = "tint2"  # XEmbed; "xfce" hosts StatusNotifierItems too
 
-    # tray: True or "tint2" (XEmbed), "xfce" (StatusNotifierItem and XEmbed),
-    # False for none.
     def __init__(self, name="session", panel="top", sound=True, notifications=True, tray=True,
                  width=1280, height=800):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.panel, self.sound, self.notifications = panel, sound, notifications
-        self.tray = "tint2" if tray is True else tray
+        self.tray = self.DEFAULT_TRAY if tray is True else tray
         self.size = (width, height)
         self.binary = os.environ.get("PENDRA_BIN") or os.path.join(BUILD, "bin", "pendra")
         self.artifacts = os.path.join(
             os.environ.get("PENDRA_ARTIFACTS") or os.path.join(BUILD, "session-artifacts"),
             self.name)
-        self._children, self._services = [], {}
-        self._x = self.bus = None
+        self._children, self._services, self._shot = [], {}, 0
+        self._x = self.bus = self.dir = self.env = None
         self.user_kw = {}  # Popen arguments that run a process as the session's user
-        self.dir = self.env = None
-        self._shot = 0
 
     def __enter__(self):
         self.start()
@@ -316,7 +284,6 @@ class Session:
         try:
             self._start_bus()
             self._start_x()
-            self._start_wm()
             if self.tray:
                 self.start_tray(self.tray)
             if self.notifications:
@@ -344,8 +311,8 @@ class Session:
     def _spawn(self, name, cmd, env=None, **kw):
         with open(self.path(name + ".log"), "ab") as log:
             p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
-                                 stderr=log, stdin=subprocess.DEVNULL, start_new_session=True,
-                                 **self.user_kw, **kw)
+                                 stderr=log, stdin=kw.pop("stdin", subprocess.DEVNULL),
+                                 start_new_session=True, **self.user_kw, **kw)
         self._children.append(p)
         self._services[name] = p
         return p
@@ -364,8 +331,6 @@ class Session:
         if p is not None:
             _kill(p, sig)
             self._children.remove(p)
-
-    # Services
 
     def _run_bus(self, name):
         """A private dbus-daemon on runtime/name; returns its address once it listens."""
@@ -392,15 +357,10 @@ class Session:
             self.display = ":" + ready.readline().strip()
         self.env["DISPLAY"] = self.display
         self._x = xdisplay.Display(self.display)
-
-    def selection_owned(self, name):
-        return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
-
-    def _start_wm(self):
         self._spawn("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.selection_owned("WM_S0"), 20, what="openbox")
 
-    def start_tray(self, kind="tint2"):
+    def start_tray(self, kind):
         """Starts a tray host (also after Pendra, as at a login in any order)."""
         self.tray = kind
         bottom = self.panel == "bottom"
@@ -435,14 +395,23 @@ class Session:
             self._spawn("tint2", ["tint2", "-c", cfg])
         wait_until(self._tray_up, 20, what="a system tray")
 
+    def selection_owned(self, name):
+        return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
+
+    def _tray_parts(self):
+        """Whether each thing the tray host owns is up."""
+        return [self.selection_owned("_NET_SYSTEM_TRAY_S0")] + (
+            [self.bus.has_owner("org.kde.StatusNotifierWatcher")] if self.tray == "xfce" else [])
+
     def _tray_up(self):
-        return self.selection_owned("_NET_SYSTEM_TRAY_S0") and (
-            self.tray != "xfce" or self.bus.has_owner("org.kde.StatusNotifierWatcher"))
+        return all(self._tray_parts())
+
+    def _stop_tray(self):
+        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
 
     def restart_tray(self):
-        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
-        wait_until(lambda: not self.selection_owned("_NET_SYSTEM_TRAY_S0"), 10,
-                   what="the tray to go")
+        self._stop_tray()
+        wait_until(lambda: not any(self._tray_parts()), 10, what="the tray to go")
         self.start_tray(self.tray)
 
     def panel_strip(self):
@@ -505,30 +474,24 @@ class Session:
         wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True,
                                           **self.user_kw).returncode == 0, 20, what="pactl info")
 
-    # Notifications
-
     def monitor_notifications(self):
         """Starts recording Notify calls and the server's signals."""
         return NotificationMonitor(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
-    def _dunst(self, method, *args):
-        return self.bus.call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                             "org.dunstproject.cmd0", method, *args)
+    _DUNST = ("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+              "org.dunstproject.cmd0")
 
     def dunst_shown_count(self):
-        return self.bus.get("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                            "org.dunstproject.cmd0", "displayedLength")
+        return self.bus.get(*self._DUNST, "displayedLength")
 
     def dunst_invoke(self, action_label):
         """Invokes the action with that label on the newest shown notification."""
         with open(self._dmenu_choice, "w") as f:
             f.write(action_label)
-        self._dunst("ContextMenuCall")
+        self.bus.call(*self._DUNST, "ContextMenuCall")
 
     def dunst_close(self):
-        self._dunst("NotificationCloseLast")
-
-    # X
+        self.bus.call(*self._DUNST, "NotificationCloseLast")
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True,
@@ -555,13 +518,8 @@ class Session:
                        timeout=30)
         return out
 
-    # Sound
-
     def capture_position(self):
-        try:
-            return os.path.getsize(self.capture_file)
-        except OSError:
-            return 0
+        return os.path.getsize(self.capture_file) if os.path.exists(self.capture_file) else 0
 
     def sound_levels(self, start=0, window_ms=50):
         """RMS (0..1) per window of what reached the sink since byte offset start."""
@@ -600,18 +558,25 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
             "isSnoozed": False, "label": label, "repeatDays": [False] * 7, "enabled": enabled}
 
 
-class AlarmsFileCase(unittest.TestCase):
-    """A test with its own session and the program's alarms file at hand."""
+class SessionCase(unittest.TestCase):
+    """A test with a session of its own, whose screen is kept at the end."""
 
-    session_options = {}
+    session_class, session_options = Session, {}
+
+    def setUp(self):
+        self.session = self.session_class(self.id(), **self.session_options)
+        self.session.start()
+        self.addCleanup(self.session.stop)
 
     def tearDown(self):
         self.session.screenshot("end")
 
+
+class AlarmsFileCase(SessionCase):
+    """The program's alarms file at hand."""
+
     def setUp(self):
-        self.session = Session(self.id(), **self.session_options)
-        self.session.start()
-        self.addCleanup(self.session.stop)
+        super().setUp()
         self.data = self.session.path("home", ".local", "share", "Pendra")
         self.file = os.path.join(self.data, "alarms.json")
         os.makedirs(self.data, exist_ok=True)
