@@ -1,13 +1,11 @@
 """Each desktop's tray (tint2, xfce4-panel, sway with waybar, GNOME Shell's
 AppIndicator extension), also one that starts after Pendra or restarts."""
 
-import json
-import os
 import time
 import unittest
 
-from harness import (FAKETIME, FAKETIME_ENV, GnomeSession, SessionCase, WaylandSession, alarm,
-                     record_case, wait_until)
+from harness import (AlarmsFileCase, GnomeSession, WaylandSession, alarm, record_case,
+                     wait_until)
 
 WAYLAND_MISSING = WaylandSession.unavailable()
 GNOME_MISSING = GnomeSession.unavailable()
@@ -80,12 +78,8 @@ class DesktopChecks:
 
     def test_an_alarm_rings_with_its_two_buttons(self):
         self.session.start_tray(self.tray)
-        os.makedirs(self.session.path("home", ".local", "share", "Pendra"))
-        with open(self.session.path("home", ".local", "share", "Pendra", "alarms.json"), "w") as f:
-            json.dump([alarm("Wake up"), alarm("Later", 8)], f)
-        monitor = self.session.monitor_notifications()
-        start = self.session.capture_position()
-        self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV)
+        monitor, start = self.session.monitor_notifications(), self.session.capture_position()
+        self.start_ringing([alarm("Wake up"), alarm("Later", 8)])
         self.session.find_icon()
         # The tooltip hosts show, as the item exports it: (icon, pixmaps, title, text).
         bus = self.session.bus
@@ -103,16 +97,16 @@ class DesktopChecks:
         self.session.screenshot("ringing")
 
 
-class Tint2Tray(DesktopChecks, SessionCase):
+class Tint2Tray(DesktopChecks, AlarmsFileCase):
     tray = "tint2"  # XEmbed only
 
 
-class XfceTray(DesktopChecks, SessionCase):
+class XfceTray(DesktopChecks, AlarmsFileCase):
     tray = "xfce"
 
 
 @unittest.skipIf(WAYLAND_MISSING, "no Wayland session here: %s" % WAYLAND_MISSING)
-class SwayWaybar(DesktopChecks, SessionCase):
+class SwayWaybar(DesktopChecks, AlarmsFileCase):
     tray, session_class = "waybar", WaylandSession
 
     def popover(self, app):
@@ -122,7 +116,7 @@ class SwayWaybar(DesktopChecks, SessionCase):
 
 
 @unittest.skipIf(GNOME_MISSING, "no GNOME Shell session here: %s" % GNOME_MISSING)
-class GnomeShell(DesktopChecks, SessionCase):
+class GnomeShell(DesktopChecks, AlarmsFileCase):
     tray, session_class = "gnome", GnomeSession
     # mutter offers no layer shell: the popover opens where mutter puts it.
     against_icon = False

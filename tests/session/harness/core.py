@@ -60,7 +60,6 @@ def record_case(case, outcome, **figures):
 
 
 def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
-    """Polls pred until it returns a true value; returns it, or raises."""
     deadline = time.monotonic() + timeout
     while True:
         value = pred()
@@ -136,7 +135,7 @@ class Pendra:
         try:
             return wait_until(found, timeout, interval=0.02)
         except TimeoutError:
-            raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:])) from None
+            raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:]))
 
     def has_line(self, pattern):
         return any(re.search(pattern, line) for line in list(self.lines))
@@ -475,7 +474,6 @@ class Session:
                                           **self.user_kw).returncode == 0, 20, what="pactl info")
 
     def monitor_notifications(self):
-        """Starts recording Notify calls and the server's signals."""
         return NotificationMonitor(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
     _DUNST = ("org.freedesktop.Notifications", "/org/freedesktop/Notifications",

@@ -82,9 +82,8 @@ class _VirtualPointer:
 
 
 class WaylandSession(Session):
-    """A headless sway session with waybar's tray (a StatusNotifierItem host)
-    and mako. sway refuses to run as root: as root, every process of the
-    session runs as SESSION_USER, which tools/install-deps.sh creates."""
+    """Headless sway, waybar's tray and mako. sway refuses to run as root: as root,
+    every process of the session runs as SESSION_USER (tools/install-deps.sh)."""
 
     SESSION_USER = "pendra-session"
     DEFAULT_TRAY = "waybar"
@@ -95,23 +94,25 @@ class WaylandSession(Session):
         for tool in ("sway", "waybar", "mako", "grim"):
             if not shutil.which(tool):
                 return tool + " is not installed (tools/install-deps.sh installs it)"
-        if os.geteuid() == 0:
-            try:
-                entry = pwd.getpwnam(cls.SESSION_USER)
-            except KeyError:
-                return "no user %s to run sway as (tools/install-deps.sh makes it)" % (
-                    cls.SESSION_USER)
-            binary = cls("probe").binary
-            if subprocess.run(["test", "-x", binary], user=entry.pw_uid, group=entry.pw_gid,
-                              extra_groups=[]).returncode != 0:
-                return "%s cannot run %s (a folder on its way is closed to it)" % (
-                    cls.SESSION_USER, binary)
+        try:
+            as_user = cls._as_user()
+        except KeyError:
+            return "no user %s to run sway as (tools/install-deps.sh makes it)" % cls.SESSION_USER
+        binary = cls("probe").binary
+        if as_user and subprocess.run(["test", "-x", binary], **as_user).returncode != 0:
+            return "%s cannot run %s (a folder on its way is closed to it)" % (
+                cls.SESSION_USER, binary)
         return None
 
+    @classmethod
+    def _as_user(cls):
+        if os.geteuid() != 0:
+            return {}
+        entry = pwd.getpwnam(cls.SESSION_USER)
+        return {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+
     def start(self):
-        if os.geteuid() == 0:
-            entry = pwd.getpwnam(self.SESSION_USER)
-            self.user_kw = {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+        self.user_kw = self._as_user()
         super().start()
 
     def _start_bus(self):
