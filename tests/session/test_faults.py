@@ -10,7 +10,8 @@ import struct
 import time
 import unittest
 
-from harness import FAKETIME_ENV, AlarmsFileCase, alarm, libfaketime, record_case, wait_until
+from harness import (FAKETIME_ENV, AlarmsFileCase, alarm, libfaketime, record_case, wait_until,
+                     write)
 
 
 class FaultSession(AlarmsFileCase):
@@ -121,8 +122,7 @@ class NeverSilent(FaultSession):
         for broken, path, junk in (
                 ("ringtone", ("share", "pendra", "ringtones", "Chimes.m4r"), b"\x5a" * 4096),
                 ("sound module", ("lib", "pendra", "pendra-audio.so"), b"\x7f" * 512)):
-            with open(os.path.join(root, *path), "wb") as f:
-                f.write(junk)
+            write(os.path.join(root, *path), junk)
             start = self.session.capture_position()
             app = self.start_ringing([alarm("Never silent", ringtone="Chimes")],
                                      binary=os.path.join(root, "bin", "pendra"))
@@ -168,8 +168,7 @@ class ClockJumps(FaultSession):
         # A relative offset, re-read on every call: the faked clock is the
         # real one plus it, so the test knows the program's time exactly.
         self.offset = round(epoch(fake) - time.time())
-        with open(self.clock + ".new", "w") as f:
-            f.write("%+ds\n" % self.offset)
+        write(self.clock + ".new", "%+ds\n" % self.offset)
         os.replace(self.clock + ".new", self.clock)
 
     def test_a_jump_forwards_past_or_back_before_an_alarm_rings_it_once(self):

@@ -8,7 +8,7 @@ import shutil
 import time
 import unittest
 
-from harness import AlarmsFileCase, alarm, record_case, wait_until
+from harness import AlarmsFileCase, alarm, record_case, wait_until, write
 
 LABELS = ["<b>bold</b> & <a href='x'>link</a>", "tab\there bell\x07 escape\x1b[31m",
           "\u202eevil\u202c שלום עולם", "x" * 10000]
@@ -47,11 +47,9 @@ class HostileCities(HostileSession):
         # Stored entries are city names; unknown ones keep their row empty.
         odd = ["<b>Bold</b>", "\u202eRTL", "Tab\tCity", "y" * 10000]
         cities = (odd + ["London", "Tokyo", "New York"] * 333)[:1000]
-        conf = self.session.path("home", ".config", "Zentho")
-        os.makedirs(conf)
-        with open(os.path.join(conf, "Pendra.conf"), "w", encoding="utf-8") as f:
-            f.write("[General]\ncities=\"@json:%s\"\n"
-                    % json.dumps(cities).replace("\\", "\\\\").replace('"', '\\"'))
+        write(self.session.path("home", ".config", "Zentho", "Pendra.conf"),
+              "[General]\ncities=\"@json:%s\"\n"
+              % json.dumps(cities).replace("\\", "\\\\").replace('"', '\\"'))
         t_start = time.monotonic()
         app = self.session.start_pendra()
         app.tray_icon(timeout=60)
@@ -83,9 +81,7 @@ class BrokenAlarmsPath(HostileSession):
         return app
 
     def test_a_folder_or_a_dangling_symlink_in_place_of_the_file_or_no_home(self):
-        os.makedirs(self.file)
-        with open(os.path.join(self.file, "keep"), "w") as f:
-            f.write("mine")
+        write(os.path.join(self.file, "keep"), "mine")
         app = self.start_and_hear("folder")
         app.open_tab("Alarms")
         app.click("alarmNew")

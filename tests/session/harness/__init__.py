@@ -2,5 +2,5 @@
 openbox (core), on Wayland with sway or GNOME Shell (wayland), its bus (bus)."""
 
 from .core import (FAKETIME, FAKETIME_ENV, AlarmsFileCase, Pendra, Session, SessionCase, Widget,
-                   alarm, inside, libfaketime, record_case, wait_until)
+                   alarm, inside, libfaketime, record_case, wait_until, write)
 from .wayland import GnomeSession, WaylandSession

@@ -50,13 +50,19 @@ def libfaketime():
     return glob.glob("/usr/lib/*/faketime/libfaketime.so.1")[0]
 
 
+def write(path, text):
+    """Writes text (str or bytes) into path, making its folder; returns path."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(text if isinstance(text, bytes) else text.encode())
+    return path
+
+
 def record_case(case, outcome, **figures):
     """Keeps a case's outcome for `make reliability`, once its checks passed."""
-    folder = os.path.join(os.environ.get("PENDRA_BUILD_DIR") or BUILD, "reliability")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, case + ".json"), "w", encoding="utf-8") as f:
-        json.dump({"case": case, "outcome": outcome, "figures": figures,
-                   "when": time.strftime("%Y-%m-%d %H:%M:%S")}, f)
+    write(os.path.join(os.environ.get("PENDRA_BUILD_DIR") or BUILD, "reliability", case + ".json"),
+          json.dumps({"case": case, "outcome": outcome, "figures": figures,
+                      "when": time.strftime("%Y-%m-%d %H:%M:%S")}))
 
 
 def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
@@ -194,7 +200,6 @@ class Pendra:
             self.proc.send_signal(signal.SIGTERM)
 
     def stop(self):
-        """SIGTERM; the exit status."""
         self.terminate()
         return self.wait()
 
@@ -333,10 +338,9 @@ class Session:
 
     def _run_bus(self, name):
         """A private dbus-daemon on runtime/name; returns its address once it listens."""
-        conf = self.path("bus.conf")
-        with open(conf, "w") as f:  # the harness may be root, the session another user
-            f.write("<busconfig><include>/usr/share/dbus-1/session.conf</include><policy "
-                    "context='default'><allow user='root'/></policy></busconfig>")
+        # The harness may be root, the session another user.
+        conf = write(self.path("bus.conf"), "<busconfig><include>/usr/share/dbus-1/session.conf"
+                     "</include><policy context='default'><allow user='root'/></policy></busconfig>")
         p = self._spawn(name, ["dbus-daemon", "--config-file=" + conf, "--nofork", "--nosyslog",
                                "--address=unix:path=" + self.path("runtime", name),
                                "--print-address=1"], stdout=subprocess.PIPE)
@@ -366,27 +370,24 @@ class Session:
         if kind == "xfce":
             # One panel holding only the notification area, whose plugin owns
             # both org.kde.StatusNotifierWatcher and the XEmbed selection.
-            folder = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
-                                  "xfce-perchannel-xml")
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
-                f.write('<channel name="xfce4-panel" version="1.0">'
-                        '<property name="configver" type="int" value="2"/>'
-                        '<property name="panels" type="array"><value type="int" value="1"/>'
-                        '<property name="panel-1" type="empty">'
-                        '<property name="position" type="string" value="p=%d;x=0;y=0"/>'
-                        '<property name="length" type="uint" value="100"/>'
-                        '<property name="position-locked" type="bool" value="true"/>'
-                        '<property name="size" type="uint" value="%d"/>'
-                        '<property name="plugin-ids" type="array"><value type="int" value="1"/>'
-                        '</property></property></property><property name="plugins" type="empty">'
-                        '<property name="plugin-1" type="string" value="systray"/></property>'
-                        '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
+            write(os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
+                               "xfce-perchannel-xml", "xfce4-panel.xml"),
+                  '<channel name="xfce4-panel" version="1.0">'
+                  '<property name="configver" type="int" value="2"/>'
+                  '<property name="panels" type="array"><value type="int" value="1"/>'
+                  '<property name="panel-1" type="empty">'
+                  '<property name="position" type="string" value="p=%d;x=0;y=0"/>'
+                  '<property name="length" type="uint" value="100"/>'
+                  '<property name="position-locked" type="bool" value="true"/>'
+                  '<property name="size" type="uint" value="%d"/>'
+                  '<property name="plugin-ids" type="array"><value type="int" value="1"/>'
+                  '</property></property></property><property name="plugins" type="empty">'
+                  '<property name="plugin-1" type="string" value="systray"/></property>'
+                  '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
             self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
         else:
-            cfg = self.path("tint2rc")
-            with open(cfg, "w") as f:
-                f.write("panel_items = TS\npanel_position = %s center horizontal\n"
+            cfg = write(self.path("tint2rc"),
+                        "panel_items = TS\npanel_position = %s center horizontal\n"
                         "panel_size = 100%% %d\npanel_background_id = 0\n"
                         "systray_padding = 4 2 4\nsystray_icon_size = 22\n"
                         "systray_sort = ascending\ntaskbar_mode = single_desktop\n"
@@ -414,7 +415,6 @@ class Session:
         self.start_tray(self.tray)
 
     def panel_strip(self):
-        """(x, y, w, h) of the panel along the top or bottom edge."""
         w, h = self.size
         return (0, h - self._PANEL_HEIGHT if self.panel == "bottom" else 0, w, self._PANEL_HEIGHT)
 
@@ -434,17 +434,16 @@ class Session:
              "-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=30).stdout
 
     def start_dunst(self):
-        script, self._dmenu_choice = self.path("dmenu.sh"), self.path("dmenu-choice")
-        with open(script, "w") as f:
-            f.write("#!/bin/sh\n# Picks the context-menu line holding the wanted action.\n"
-                    "grep -F -- \"$(cat '%s')\" | head -n 1\n" % self._dmenu_choice)
+        self._dmenu_choice = self.path("dmenu-choice")
+        script = write(self.path("dmenu.sh"), "#!/bin/sh\n# Picks the context-menu line holding "
+                       "the wanted action.\ngrep -F -- \"$(cat '%s')\" | head -n 1\n"
+                       % self._dmenu_choice)
         os.chmod(script, 0o755)
-        rc = self.path("dunstrc")
-        with open(rc, "w") as f:
-            f.write("[global]\n    monitor = 0\n    follow = none\n    stack_duplicates = false\n"
-                    "    show_indicators = yes\n    idle_threshold = 0\n    dmenu = %s\n"
-                    "    format = \"<b>%%s</b>\\n%%b\"\n[urgency_critical]\n    timeout = 0\n"
-                    % script)
+        rc = write(self.path("dunstrc"),
+                   "[global]\n    monitor = 0\n    follow = none\n    stack_duplicates = false\n"
+                   "    show_indicators = yes\n    idle_threshold = 0\n    dmenu = %s\n"
+                   "    format = \"<b>%%s</b>\\n%%b\"\n[urgency_critical]\n    timeout = 0\n"
+                   % script)
         self._spawn("dunst", ["dunst", "-config", rc])
         self.wait_for_name("org.freedesktop.Notifications")
 
@@ -455,9 +454,8 @@ class Session:
         pulse_dir = self.path("runtime", "pulse")
         os.makedirs(pulse_dir, exist_ok=True)
         self.sink_fifo, self.capture_file = self.path("sink.fifo"), self.path("capture.raw")
-        cfg = self.path("pulse.pa")
-        with open(cfg, "w") as f:
-            f.write("load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\n"
+        cfg = write(self.path("pulse.pa"),
+                    "load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\n"
                     "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
                     "rate=44100 channels=2 use_system_clock_for_timing=yes\n"
                     "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
@@ -484,8 +482,7 @@ class Session:
 
     def dunst_invoke(self, action_label):
         """Invokes the action with that label on the newest shown notification."""
-        with open(self._dmenu_choice, "w") as f:
-            f.write(action_label)
+        write(self._dmenu_choice, action_label)
         self.bus.call(*self._DUNST, "ContextMenuCall")
 
     def dunst_close(self):
@@ -583,8 +580,7 @@ class AlarmsFileCase(SessionCase):
         """The alarms file, with no record of an earlier run to report missed alarms from."""
         if os.path.exists(os.path.join(self.data, "last-run")):
             os.remove(os.path.join(self.data, "last-run"))
-        with open(self.file, "w", encoding="utf-8") as f:
-            json.dump(alarms, f)
+        write(self.file, json.dumps(alarms))
 
     def stored(self):
         with open(self.file, encoding="utf-8") as f:

@@ -10,7 +10,7 @@ import subprocess
 import time
 from itertools import count
 
-from .core import Session, Widget, _icon_bounds, wait_until
+from .core import Session, Widget, _icon_bounds, wait_until, write
 
 
 class _VirtualPointer:
@@ -121,12 +121,9 @@ class WaylandSession(Session):
         super()._start_bus()
 
     def _start_x(self):
-        cfg = self.path("sway.conf")
-        with open(cfg, "w") as f:
-            # A hidden pointer stays out of the screenshots that find things.
-            f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
-                    "default_border none\n"
-                    "seat * hide_cursor 100\n" % self.size)
+        # A hidden pointer stays out of the screenshots that find things.
+        cfg = write(self.path("sway.conf"), "output HEADLESS-1 resolution %dx%d position 0 0\n"
+                    "default_border none\nseat * hide_cursor 100\n" % self.size)
         env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_RENDERER="pixman")
         self._spawn("sway", ["sway", "-c", cfg], env=env)
@@ -143,14 +140,12 @@ class WaylandSession(Session):
     def start_tray(self, kind):
         self.tray = kind
         folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "config"), "w") as f:
-            json.dump({"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
-                       "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
-                       "tray": {"icon-size": 20, "spacing": 4}}, f)
-        with open(os.path.join(folder, "style.css"), "w") as f:
-            f.write("* { border: none; border-radius: 0; min-height: 0; }\n"
-                    "window#waybar { background: #f0f0f0; }\n")
+        write(os.path.join(folder, "config"), json.dumps(
+            {"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
+             "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
+             "tray": {"icon-size": 20, "spacing": 4}}))
+        write(os.path.join(folder, "style.css"), "* { border: none; border-radius: 0; "
+              "min-height: 0; }\nwindow#waybar { background: #f0f0f0; }\n")
         self.own_files()
         self._spawn("waybar", ["waybar"])
         wait_until(self._tray_up, 20, what="a system tray")
@@ -162,10 +157,7 @@ class WaylandSession(Session):
         self.kill_service("waybar")
 
     def start_dunst(self):
-        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "mako")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "config"), "w") as f:
-            f.write("default-timeout=0\n")
+        write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
         self.own_files()
         self._spawn("mako", ["mako"])
         self.wait_for_name("org.freedesktop.Notifications")
