@@ -2,11 +2,10 @@
 desktop's dark colour scheme: nothing clipped, nothing outside the popover, the
 popover against its icon, and dark. Screenshots are kept."""
 
-import os
 import subprocess
 import unittest
 
-from harness import Session, inside
+from harness import SessionCase, inside, write
 
 TABS = ["World Clock", "Alarms", "Timer", "Stopwatch"]
 
@@ -17,16 +16,14 @@ def luminance(shot, x, y):
                                 text=True).stdout)
 
 
-class Appearance(unittest.TestCase):
+class Appearance(SessionCase):
+    session_options = {"sound": False, "width": 1920, "height": 1080}
+
     def test_every_tab_fits_at_twice_the_size_dark_in_every_language(self):
-        self.session = s = Session(self.id(), sound=False, width=1920, height=1080)
-        s.start()
-        self.addCleanup(s.stop)
+        s = self.session
         # GNOME's "prefer-dark", through GIO's own keyfile backend.
-        conf = s.path("home", ".config", "glib-2.0", "settings")
-        os.makedirs(conf)
-        with open(os.path.join(conf, "keyfile"), "w") as f:
-            f.write("[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n")
+        write(s.path("home", ".config", "glib-2.0", "settings", "keyfile"),
+              "[org/gnome/desktop/interface]\ncolor-scheme='prefer-dark'\n")
         english = None
         # The locale as a desktop sets it; Qt reads it without the C library's
         # compiled locales.
@@ -51,7 +48,6 @@ class Appearance(unittest.TestCase):
         s.click(*icon.center)
         pop = app.wait_window("popover")
         self.assertGreaterEqual(pop.w, 900, "not scaled: %r" % (pop,))
-        # Hangs under the icon of the top panel, within the screen.
         self.assertLess(abs(pop.y - (icon.y + icon.h)), 40, (pop, icon))
         self.assertLessEqual(pop.x, icon.x + icon.w)
         self.assertLessEqual(pop.x + pop.w, 1920)

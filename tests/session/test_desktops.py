@@ -1,41 +1,20 @@
-"""The desktops people run, beyond openbox with tint2: a StatusNotifierItem
-tray on X11 (xfce4-panel), on Wayland (sway with waybar and mako) and in
-GNOME Shell (its AppIndicator extension), also a tray that starts after
-Pendra or restarts."""
+"""Each desktop's tray (tint2, xfce4-panel, sway with waybar, GNOME Shell's
+AppIndicator extension), also one that starts after Pendra or restarts."""
 
-import json
-import os
 import time
 import unittest
 
-from harness import (FAKETIME, FAKETIME_ENV, GnomeSession, Session, WaylandSession, alarm,
-                     record_case, wait_until)
+from harness import (AlarmsFileCase, GnomeSession, WaylandSession, alarm, record_case,
+                     wait_until)
 
 WAYLAND_MISSING = WaylandSession.unavailable()
 GNOME_MISSING = GnomeSession.unavailable()
 
 
-def gap(pop, icon):
-    """Pixels between the popover's nearest edge and the icon (0 if touching)."""
-    dx = max(icon.x - (pop.x + pop.w), pop.x - (icon.x + icon.w), 0)
-    dy = max(icon.y - (pop.y + pop.h), pop.y - (icon.y + icon.h), 0)
-    return max(dx, dy)
-
-
 class DesktopChecks:
     """Checks every desktop gets; a subclass says how its session starts."""
 
-    def make_session(self):
-        return Session(self.id(), tray=False)
-
-    def setUp(self):
-        self.session = self.make_session()
-        self.session.start()
-        self.addCleanup(self.session.stop)
-
-    def tearDown(self):
-        self.session.screenshot("end")
-
+    session_options = {"tray": False}
     against_icon = True
     # Why a second click on the icon and a click off the popover cannot
     # close it on this desktop, or None when they must.
@@ -54,8 +33,11 @@ class DesktopChecks:
         w, h = self.session.size
         self.assertTrue(pop.x >= 0 and pop.y >= 0 and pop.x + pop.w <= w and pop.y + pop.h <= h,
                         "%r is not fully on the %dx%d screen" % (pop, w, h))
+        # Pixels between the popover's nearest edge and the icon (0 if touching).
+        gap = max(icon.x - (pop.x + pop.w), pop.x - (icon.x + icon.w),
+                  icon.y - (pop.y + pop.h), pop.y - (icon.y + icon.h), 0)
         if self.against_icon:
-            self.assertLessEqual(gap(pop, icon), 40, "%r is not against %r" % (pop, icon))
+            self.assertLessEqual(gap, 40, "%r is not against %r" % (pop, icon))
 
     def check_clicks(self, app, icon):
         """The icon opens the popover against it; it and an outside click close it."""
@@ -96,13 +78,8 @@ class DesktopChecks:
 
     def test_an_alarm_rings_with_its_two_buttons(self):
         self.session.start_tray(self.tray)
-        data = self.session.path("home", ".local", "share", "Pendra")
-        os.makedirs(data)
-        with open(os.path.join(data, "alarms.json"), "w", encoding="utf-8") as f:
-            json.dump([alarm("Wake up"), alarm("Later", 8)], f)
-        monitor = self.session.monitor_notifications()
-        start = self.session.capture_position()
-        self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV)
+        monitor, start = self.session.monitor_notifications(), self.session.capture_position()
+        self.start_ringing([alarm("Wake up"), alarm("Later", 8)])
         self.session.find_icon()
         # The tooltip hosts show, as the item exports it: (icon, pixmaps, title, text).
         bus = self.session.bus
@@ -120,20 +97,17 @@ class DesktopChecks:
         self.session.screenshot("ringing")
 
 
-class Tint2Tray(DesktopChecks, unittest.TestCase):
+class Tint2Tray(DesktopChecks, AlarmsFileCase):
     tray = "tint2"  # XEmbed only
 
 
-class XfceTray(DesktopChecks, unittest.TestCase):
+class XfceTray(DesktopChecks, AlarmsFileCase):
     tray = "xfce"
 
 
 @unittest.skipIf(WAYLAND_MISSING, "no Wayland session here: %s" % WAYLAND_MISSING)
-class SwayWaybar(DesktopChecks, unittest.TestCase):
-    tray = "waybar"
-
-    def make_session(self):
-        return WaylandSession(self.id(), tray=False)
+class SwayWaybar(DesktopChecks, AlarmsFileCase):
+    tray, session_class = "waybar", WaylandSession
 
     def popover(self, app):
         # A layer surface: only the screen knows where it is.
@@ -142,8 +116,8 @@ class SwayWaybar(DesktopChecks, unittest.TestCase):
 
 
 @unittest.skipIf(GNOME_MISSING, "no GNOME Shell session here: %s" % GNOME_MISSING)
-class GnomeShell(DesktopChecks, unittest.TestCase):
-    tray = "gnome"
+class GnomeShell(DesktopChecks, AlarmsFileCase):
+    tray, session_class = "gnome", GnomeSession
     # mutter offers no layer shell: the popover opens where mutter puts it.
     against_icon = False
     closing_clicks_unseen = (
@@ -154,20 +128,15 @@ class GnomeShell(DesktopChecks, unittest.TestCase):
         "at once, at times drops an item it has just accepted (its own search of the bus "
         "crossing the item's registration)")
 
-    def make_session(self):
-        return GnomeSession(self.id(), tray=False)
-
     def popover(self, app):
         app.wait_window("popover")
         return wait_until(lambda: self.session.window_rect("Pendra"), 10, what="the popover")
 
     def open_by_icon(self, app, icon):
-        # The extension (46, Debian 12) opens the menu of an item that has
-        # one on a left click and sends Activate only on a double click. The
-        # menu is fetched after the icon shows, and the icon moves as the
-        # shell's own indicators come: a first click may miss.
-        # The extension may also list the item twice for a moment while it
-        # registers it again: look again rather than fail.
+        # The extension (46, Debian 12) opens an item's menu on a left click
+        # (Activate only on a double one). The menu is fetched after the icon
+        # shows, the icon moves as the shell's indicators come, and the item
+        # may be listed twice for a moment: a first click may miss.
         def menu():
             try:
                 self.session.click(*self.session.find_icon(timeout=5).center)

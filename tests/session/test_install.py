@@ -1,9 +1,6 @@
-"""The installed program: `make install` into a DESTDIR and the .deb.
-
-Each installed binary is started in a private session where it must find its
-ringtones beside its own bin/ (not the build tree's) and show its tray icon;
-it is built without test hooks, so it is found and clicked on screen.
-"""
+"""The installed program (`make install` into a DESTDIR, the .deb) finds its
+ringtones beside its own bin/ and shows its icon; without test hooks, it is
+found and clicked on screen."""
 
 import os
 import shutil
@@ -30,8 +27,6 @@ def run(cmd, **kw):
 
 
 class Installed(unittest.TestCase):
-    """Starts installed binaries; the build tree is out of their reach."""
-
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="pendra-install-")
         self.addCleanup(shutil.rmtree, self.scratch, True)
@@ -57,11 +52,8 @@ class Installed(unittest.TestCase):
                              (b"\x89PNG\r\n\x1a\n", (size, size)), png)
 
     def start_and_open(self, binary):
-        """Starts binary, opens its popover from the tray; returns the finished app.
-
-        Installed binaries have no test hooks: the icon is found on screen.
-        By the time the popover is shown every panel has loaded, the timer's
-        ringtone pop-up with them."""
+        """Opens its popover from the icon (every panel has loaded by then); the
+        finished app."""
         with Session(self.id(), sound=False, notifications=False) as s:
             app = s.start_pendra(binary=binary)
             icon = s.find_icon(timeout=20)

@@ -4,14 +4,14 @@ import subprocess
 import time
 import unittest
 
-from harness import Session
+from harness import SessionCase
 
 
-class Shell(unittest.TestCase):
+class Shell(SessionCase):
+    session_options = {"panel": "bottom", "sound": False}
+
     def test_second_launch_opens_the_popover_above_a_bottom_icon_then_quit_asks_once(self):
-        s = Session(self.id(), panel="bottom", sound=False)
-        s.start()
-        self.addCleanup(s.stop)
+        s = self.session
         app = s.start_pendra()
         icon = app.tray_icon()
         second = subprocess.run([s.binary], env=s.env, timeout=30, capture_output=True)

@@ -1,11 +1,5 @@
-"""A private desktop session for tests of the real pendra binary.
-
-Starts, in a fresh temporary home: a D-Bus session bus, Xvfb, openbox, a
-system tray (tint2's XEmbed tray, or xfce4-panel's, which hosts
-StatusNotifierItems too), dunst and PulseAudio whose only sink writes to a
-file. Everything started is stopped by process group at the end, also when a
-test fails or the interpreter is interrupted.
-"""
+"""An X11 session in a fresh home: a bus, Xvfb, openbox, tint2 or xfce4-panel,
+dunst and PulseAudio into a file; all stopped by process group, also on a signal."""
 
 import atexit
 import dataclasses
@@ -56,20 +50,22 @@ def libfaketime():
     return glob.glob("/usr/lib/*/faketime/libfaketime.so.1")[0]
 
 
-def record_case(case, outcome, **figures):
-    """Keeps a reliability case's outcome for `make reliability`.
+def write(path, text):
+    """Writes text (str or bytes) into path, making its folder; returns path."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(text if isinstance(text, bytes) else text.encode())
+    return path
 
-    Called by a test after its checks passed, so a record says what was seen.
-    """
-    folder = os.path.join(os.environ.get("PENDRA_BUILD_DIR") or BUILD, "reliability")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, case + ".json"), "w", encoding="utf-8") as f:
-        json.dump({"case": case, "outcome": outcome, "figures": figures,
-                   "when": time.strftime("%Y-%m-%d %H:%M:%S")}, f)
+
+def record_case(case, outcome, **figures):
+    """Keeps a case's outcome for `make reliability`, once its checks passed."""
+    write(os.path.join(os.environ.get("PENDRA_BUILD_DIR") or BUILD, "reliability", case + ".json"),
+          json.dumps({"case": case, "outcome": outcome, "figures": figures,
+                      "when": time.strftime("%Y-%m-%d %H:%M:%S")}))
 
 
 def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
-    """Polls pred until it returns a true value; returns it, or raises."""
     deadline = time.monotonic() + timeout
     while True:
         value = pred()
@@ -106,22 +102,13 @@ class Pendra:
             # The library itself, not the faketime wrapper: the wrapper does
             # not pass SIGTERM on, and the program would outlive terminate().
             e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime})
-        for k, v in (env or {}).items():
-            if v is None:
-                e.pop(k, None)
-            else:
-                e[k] = v
+        e = {k: v for k, v in dict(e, **(env or {})).items() if v is not None}  # None: unset
         self.lines = []
         self.blocks = []  # each a (windows, widgets) pair, newest last
-        self._cond = threading.Condition()
         self._current = None
-        with open(session.path("pendra-stderr.log"), "ab") as err:
-            session.own_files()
-            self.proc = subprocess.Popen(
-                cmd, env=e, stdout=subprocess.PIPE, stderr=err,
-                stdin=subprocess.PIPE if stdin else subprocess.DEVNULL, start_new_session=True,
-                **session.user_kw)
-        session._children.append(self.proc)
+        session.own_files()
+        self.proc = session._spawn("pendra-stderr", cmd, env=e, stdout=subprocess.PIPE,
+                                   stdin=subprocess.PIPE if stdin else subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
 
@@ -130,46 +117,37 @@ class Pendra:
         for raw in self.proc.stdout:
             line = raw.decode("utf-8", "replace").rstrip("\n")
             log.write(line + "\n")
-            with self._cond:
-                if line == "introspect-begin":
-                    self._current = ([], [])
-                elif line == "introspect-end" and self._current is not None:
-                    self.blocks.append(self._current)
-                    self._current = None
-                elif self._current is not None and line.startswith(("window: ", "widget: ")):
-                    self._current[0 if line.startswith("window") else 1].append(_parse(line))
-                else:
-                    self.lines.append(line)
-                self._cond.notify_all()
+            if line == "introspect-begin":
+                self._current = ([], [])
+            elif line == "introspect-end" and self._current is not None:
+                self.blocks.append(self._current)
+                self._current = None
+            elif self._current is not None and line.startswith(("window: ", "widget: ")):
+                self._current[0 if line.startswith("window") else 1].append(_parse(line))
+            else:
+                self.lines.append(line)
         log.close()
-        with self._cond:
-            self._cond.notify_all()
-
-    # Output
 
     def wait_for_line(self, pattern, timeout=15.0, start=0):
         """Waits for a trace line matching the regex; returns its match."""
         rx = re.compile(pattern)
-        deadline = time.monotonic() + timeout
-        with self._cond:
-            while True:
-                for line in self.lines[start:]:
-                    m = rx.search(line)
-                    if m:
-                        return m
-                left = deadline - time.monotonic()
-                if left <= 0 or (self.proc.poll() is not None and not self._reader.is_alive()):
-                    raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:]))
-                self._cond.wait(min(left, 0.2))
+
+        def found():
+            over = not self._reader.is_alive()  # checked first: no line can come after
+            m = next((m for m in map(rx.search, self.lines[start:]) if m), None)
+            if not m and over:
+                raise TimeoutError("the output ended")
+            return m
+        try:
+            return wait_until(found, timeout, interval=0.02)
+        except TimeoutError:
+            raise TimeoutError("no line matching %r; got %r" % (pattern, self.lines[-20:]))
 
     def has_line(self, pattern):
         return any(re.search(pattern, line) for line in list(self.lines))
 
-    # What is on screen
-
     def screen(self):
-        with self._cond:
-            return self.blocks[-1] if self.blocks else ([], [])
+        return self.blocks[-1] if self.blocks else ([], [])
 
     def window(self, name):
         return next((w for w in self.screen()[0] if name in (w.kind, w.name)), None)
@@ -210,8 +188,6 @@ class Pendra:
         self.session.click(*w.center, button=button)
         return w
 
-    # Process
-
     def send(self, line):
         self.proc.stdin.write((line + "\n").encode())
         self.proc.stdin.flush()
@@ -224,7 +200,6 @@ class Pendra:
             self.proc.send_signal(signal.SIGTERM)
 
     def stop(self):
-        """SIGTERM; the exit status."""
         self.terminate()
         return self.wait()
 
@@ -267,24 +242,21 @@ class Session:
     """A private desktop session. Use as a context manager."""
 
     _PANEL_HEIGHT = 30
+    DEFAULT_TRAY = "tint2"  # XEmbed; "xfce" hosts StatusNotifierItems too
 
-    # tray: True or "tint2" (XEmbed), "xfce" (StatusNotifierItem and XEmbed),
-    # False for none.
     def __init__(self, name="session", panel="top", sound=True, notifications=True, tray=True,
                  width=1280, height=800):
         self.name = re.sub(r"[^A-Za-z0-9_.-]", "_", name)
         self.panel, self.sound, self.notifications = panel, sound, notifications
-        self.tray = "tint2" if tray is True else tray
+        self.tray = self.DEFAULT_TRAY if tray is True else tray
         self.size = (width, height)
         self.binary = os.environ.get("PENDRA_BIN") or os.path.join(BUILD, "bin", "pendra")
         self.artifacts = os.path.join(
             os.environ.get("PENDRA_ARTIFACTS") or os.path.join(BUILD, "session-artifacts"),
             self.name)
-        self._children, self._services = [], {}
-        self._x = self.bus = None
+        self._children, self._services, self._shot = [], {}, 0
+        self._x = self.bus = self.dir = self.env = None
         self.user_kw = {}  # Popen arguments that run a process as the session's user
-        self.dir = self.env = None
-        self._shot = 0
 
     def __enter__(self):
         self.start()
@@ -316,7 +288,6 @@ class Session:
         try:
             self._start_bus()
             self._start_x()
-            self._start_wm()
             if self.tray:
                 self.start_tray(self.tray)
             if self.notifications:
@@ -344,8 +315,8 @@ class Session:
     def _spawn(self, name, cmd, env=None, **kw):
         with open(self.path(name + ".log"), "ab") as log:
             p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
-                                 stderr=log, stdin=subprocess.DEVNULL, start_new_session=True,
-                                 **self.user_kw, **kw)
+                                 stderr=log, stdin=kw.pop("stdin", subprocess.DEVNULL),
+                                 start_new_session=True, **self.user_kw, **kw)
         self._children.append(p)
         self._services[name] = p
         return p
@@ -365,14 +336,11 @@ class Session:
             _kill(p, sig)
             self._children.remove(p)
 
-    # Services
-
     def _run_bus(self, name):
         """A private dbus-daemon on runtime/name; returns its address once it listens."""
-        conf = self.path("bus.conf")
-        with open(conf, "w") as f:  # the harness may be root, the session another user
-            f.write("<busconfig><include>/usr/share/dbus-1/session.conf</include><policy "
-                    "context='default'><allow user='root'/></policy></busconfig>")
+        # The harness may be root, the session another user.
+        conf = write(self.path("bus.conf"), "<busconfig><include>/usr/share/dbus-1/session.conf"
+                     "</include><policy context='default'><allow user='root'/></policy></busconfig>")
         p = self._spawn(name, ["dbus-daemon", "--config-file=" + conf, "--nofork", "--nosyslog",
                                "--address=unix:path=" + self.path("runtime", name),
                                "--print-address=1"], stdout=subprocess.PIPE)
@@ -392,42 +360,34 @@ class Session:
             self.display = ":" + ready.readline().strip()
         self.env["DISPLAY"] = self.display
         self._x = xdisplay.Display(self.display)
-
-    def selection_owned(self, name):
-        return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
-
-    def _start_wm(self):
         self._spawn("openbox", ["openbox", "--sm-disable"])
         wait_until(lambda: self.selection_owned("WM_S0"), 20, what="openbox")
 
-    def start_tray(self, kind="tint2"):
+    def start_tray(self, kind):
         """Starts a tray host (also after Pendra, as at a login in any order)."""
         self.tray = kind
         bottom = self.panel == "bottom"
         if kind == "xfce":
             # One panel holding only the notification area, whose plugin owns
             # both org.kde.StatusNotifierWatcher and the XEmbed selection.
-            folder = os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
-                                  "xfce-perchannel-xml")
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, "xfce4-panel.xml"), "w") as f:
-                f.write('<channel name="xfce4-panel" version="1.0">'
-                        '<property name="configver" type="int" value="2"/>'
-                        '<property name="panels" type="array"><value type="int" value="1"/>'
-                        '<property name="panel-1" type="empty">'
-                        '<property name="position" type="string" value="p=%d;x=0;y=0"/>'
-                        '<property name="length" type="uint" value="100"/>'
-                        '<property name="position-locked" type="bool" value="true"/>'
-                        '<property name="size" type="uint" value="%d"/>'
-                        '<property name="plugin-ids" type="array"><value type="int" value="1"/>'
-                        '</property></property></property><property name="plugins" type="empty">'
-                        '<property name="plugin-1" type="string" value="systray"/></property>'
-                        '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
+            write(os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
+                               "xfce-perchannel-xml", "xfce4-panel.xml"),
+                  '<channel name="xfce4-panel" version="1.0">'
+                  '<property name="configver" type="int" value="2"/>'
+                  '<property name="panels" type="array"><value type="int" value="1"/>'
+                  '<property name="panel-1" type="empty">'
+                  '<property name="position" type="string" value="p=%d;x=0;y=0"/>'
+                  '<property name="length" type="uint" value="100"/>'
+                  '<property name="position-locked" type="bool" value="true"/>'
+                  '<property name="size" type="uint" value="%d"/>'
+                  '<property name="plugin-ids" type="array"><value type="int" value="1"/>'
+                  '</property></property></property><property name="plugins" type="empty">'
+                  '<property name="plugin-1" type="string" value="systray"/></property>'
+                  '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
             self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
         else:
-            cfg = self.path("tint2rc")
-            with open(cfg, "w") as f:
-                f.write("panel_items = TS\npanel_position = %s center horizontal\n"
+            cfg = write(self.path("tint2rc"),
+                        "panel_items = TS\npanel_position = %s center horizontal\n"
                         "panel_size = 100%% %d\npanel_background_id = 0\n"
                         "systray_padding = 4 2 4\nsystray_icon_size = 22\n"
                         "systray_sort = ascending\ntaskbar_mode = single_desktop\n"
@@ -435,18 +395,26 @@ class Session:
             self._spawn("tint2", ["tint2", "-c", cfg])
         wait_until(self._tray_up, 20, what="a system tray")
 
+    def selection_owned(self, name):
+        return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
+
+    def _tray_parts(self):
+        """Whether each thing the tray host owns is up."""
+        return [self.selection_owned("_NET_SYSTEM_TRAY_S0")] + (
+            [self.bus.has_owner("org.kde.StatusNotifierWatcher")] if self.tray == "xfce" else [])
+
     def _tray_up(self):
-        return self.selection_owned("_NET_SYSTEM_TRAY_S0") and (
-            self.tray != "xfce" or self.bus.has_owner("org.kde.StatusNotifierWatcher"))
+        return all(self._tray_parts())
+
+    def _stop_tray(self):
+        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
 
     def restart_tray(self):
-        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
-        wait_until(lambda: not self.selection_owned("_NET_SYSTEM_TRAY_S0"), 10,
-                   what="the tray to go")
+        self._stop_tray()
+        wait_until(lambda: not any(self._tray_parts()), 10, what="the tray to go")
         self.start_tray(self.tray)
 
     def panel_strip(self):
-        """(x, y, w, h) of the panel along the top or bottom edge."""
         w, h = self.size
         return (0, h - self._PANEL_HEIGHT if self.panel == "bottom" else 0, w, self._PANEL_HEIGHT)
 
@@ -466,17 +434,16 @@ class Session:
              "-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=30).stdout
 
     def start_dunst(self):
-        script, self._dmenu_choice = self.path("dmenu.sh"), self.path("dmenu-choice")
-        with open(script, "w") as f:
-            f.write("#!/bin/sh\n# Picks the context-menu line holding the wanted action.\n"
-                    "grep -F -- \"$(cat '%s')\" | head -n 1\n" % self._dmenu_choice)
+        self._dmenu_choice = self.path("dmenu-choice")
+        script = write(self.path("dmenu.sh"), "#!/bin/sh\n# Picks the context-menu line holding "
+                       "the wanted action.\ngrep -F -- \"$(cat '%s')\" | head -n 1\n"
+                       % self._dmenu_choice)
         os.chmod(script, 0o755)
-        rc = self.path("dunstrc")
-        with open(rc, "w") as f:
-            f.write("[global]\n    monitor = 0\n    follow = none\n    stack_duplicates = false\n"
-                    "    show_indicators = yes\n    idle_threshold = 0\n    dmenu = %s\n"
-                    "    format = \"<b>%%s</b>\\n%%b\"\n[urgency_critical]\n    timeout = 0\n"
-                    % script)
+        rc = write(self.path("dunstrc"),
+                   "[global]\n    monitor = 0\n    follow = none\n    stack_duplicates = false\n"
+                   "    show_indicators = yes\n    idle_threshold = 0\n    dmenu = %s\n"
+                   "    format = \"<b>%%s</b>\\n%%b\"\n[urgency_critical]\n    timeout = 0\n"
+                   % script)
         self._spawn("dunst", ["dunst", "-config", rc])
         self.wait_for_name("org.freedesktop.Notifications")
 
@@ -487,9 +454,8 @@ class Session:
         pulse_dir = self.path("runtime", "pulse")
         os.makedirs(pulse_dir, exist_ok=True)
         self.sink_fifo, self.capture_file = self.path("sink.fifo"), self.path("capture.raw")
-        cfg = self.path("pulse.pa")
-        with open(cfg, "w") as f:
-            f.write("load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\n"
+        cfg = write(self.path("pulse.pa"),
+                    "load-module module-native-protocol-unix socket=%s/native auth-anonymous=1\n"
                     "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
                     "rate=44100 channels=2 use_system_clock_for_timing=yes\n"
                     "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
@@ -505,30 +471,22 @@ class Session:
         wait_until(lambda: subprocess.run(["pactl", "info"], env=self.env, capture_output=True,
                                           **self.user_kw).returncode == 0, 20, what="pactl info")
 
-    # Notifications
-
     def monitor_notifications(self):
-        """Starts recording Notify calls and the server's signals."""
         return NotificationMonitor(self.env["DBUS_SESSION_BUS_ADDRESS"])
 
-    def _dunst(self, method, *args):
-        return self.bus.call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                             "org.dunstproject.cmd0", method, *args)
+    _DUNST = ("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+              "org.dunstproject.cmd0")
 
     def dunst_shown_count(self):
-        return self.bus.get("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                            "org.dunstproject.cmd0", "displayedLength")
+        return self.bus.get(*self._DUNST, "displayedLength")
 
     def dunst_invoke(self, action_label):
         """Invokes the action with that label on the newest shown notification."""
-        with open(self._dmenu_choice, "w") as f:
-            f.write(action_label)
-        self._dunst("ContextMenuCall")
+        write(self._dmenu_choice, action_label)
+        self.bus.call(*self._DUNST, "ContextMenuCall")
 
     def dunst_close(self):
-        self._dunst("NotificationCloseLast")
-
-    # X
+        self.bus.call(*self._DUNST, "NotificationCloseLast")
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True,
@@ -555,13 +513,8 @@ class Session:
                        timeout=30)
         return out
 
-    # Sound
-
     def capture_position(self):
-        try:
-            return os.path.getsize(self.capture_file)
-        except OSError:
-            return 0
+        return os.path.getsize(self.capture_file) if os.path.exists(self.capture_file) else 0
 
     def sound_levels(self, start=0, window_ms=50):
         """RMS (0..1) per window of what reached the sink since byte offset start."""
@@ -600,18 +553,25 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
             "isSnoozed": False, "label": label, "repeatDays": [False] * 7, "enabled": enabled}
 
 
-class AlarmsFileCase(unittest.TestCase):
-    """A test with its own session and the program's alarms file at hand."""
+class SessionCase(unittest.TestCase):
+    """A test with a session of its own, whose screen is kept at the end."""
 
-    session_options = {}
+    session_class, session_options = Session, {}
+
+    def setUp(self):
+        self.session = self.session_class(self.id(), **self.session_options)
+        self.session.start()
+        self.addCleanup(self.session.stop)
 
     def tearDown(self):
         self.session.screenshot("end")
 
+
+class AlarmsFileCase(SessionCase):
+    """The program's alarms file at hand."""
+
     def setUp(self):
-        self.session = Session(self.id(), **self.session_options)
-        self.session.start()
-        self.addCleanup(self.session.stop)
+        super().setUp()
         self.data = self.session.path("home", ".local", "share", "Pendra")
         self.file = os.path.join(self.data, "alarms.json")
         os.makedirs(self.data, exist_ok=True)
@@ -620,8 +580,7 @@ class AlarmsFileCase(unittest.TestCase):
         """The alarms file, with no record of an earlier run to report missed alarms from."""
         if os.path.exists(os.path.join(self.data, "last-run")):
             os.remove(os.path.join(self.data, "last-run"))
-        with open(self.file, "w", encoding="utf-8") as f:
-            json.dump(alarms, f)
+        write(self.file, json.dumps(alarms))
 
     def stored(self):
         with open(self.file, encoding="utf-8") as f:

@@ -2,13 +2,15 @@
 
 import json
 import os
+import pwd
 import shutil
 import socket
 import struct
 import subprocess
 import time
+from itertools import count
 
-from .core import Session, Widget, _icon_bounds, wait_until
+from .core import Session, Widget, _icon_bounds, wait_until, write
 
 
 class _VirtualPointer:
@@ -20,44 +22,34 @@ class _VirtualPointer:
     def __init__(self, socket_path, extent):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.connect(socket_path)
-        self.extent = extent
-        self.next_id = 2
-        self.buffer = b""
-        registry = self._new_id()
+        self.extent, self.buffer, self.ids = extent, b"", count(2)
+        registry = next(self.ids)
         self._send(1, 1, struct.pack("<I", registry))  # wl_display.get_registry
         globals_ = {}
         for obj, opcode, body in self._roundtrip():
             if obj == registry and opcode == 0:
-                name, = struct.unpack_from("<I", body)
-                length, = struct.unpack_from("<I", body, 4)
+                name, length = struct.unpack_from("<II", body)
                 globals_[body[8:8 + length - 1].decode()] = name
-        if "zwlr_virtual_pointer_manager_v1" not in globals_:
-            raise RuntimeError("the compositor offers no virtual pointer")
         seat = self._bind(registry, globals_["wl_seat"], "wl_seat", 1)
         manager = self._bind(registry, globals_["zwlr_virtual_pointer_manager_v1"],
                              "zwlr_virtual_pointer_manager_v1", 1)
-        self.pointer = self._new_id()
+        self.pointer = next(self.ids)
         self._send(manager, 0, struct.pack("<II", seat, self.pointer))
         self._roundtrip()
-
-    def _new_id(self):
-        self.next_id += 1
-        return self.next_id - 1
 
     def _send(self, obj, opcode, body=b""):
         self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
 
     def _bind(self, registry, name, interface, version):
-        new = self._new_id()
-        text = interface.encode() + b"\0"
-        text += b"\0" * (-len(text) % 4)
+        new = next(self.ids)
+        text = interface.encode().ljust((len(interface) + 4) // 4 * 4, b"\0")
         self._send(registry, 0, struct.pack("<II", name, len(interface) + 1) + text +
                    struct.pack("<II", version, new))
         return new
 
     def _roundtrip(self):
         """Every event up to the compositor's answer to a wl_display.sync."""
-        callback = self._new_id()
+        callback = next(self.ids)
         self._send(1, 0, struct.pack("<I", callback))
         events = []
         while True:
@@ -88,20 +80,13 @@ class _VirtualPointer:
             self._send(self.pointer, 4, struct.pack("<I", t))
             self._roundtrip()
 
-    def close(self):
-        self.sock.close()
-
 
 class WaylandSession(Session):
-    """A headless sway session with waybar's tray (a StatusNotifierItem host)
-    and mako. sway refuses to run as root: as root, every process of the
-    session runs as SESSION_USER, which tools/install-deps.sh creates."""
+    """Headless sway, waybar's tray and mako. sway refuses to run as root: as root,
+    every process of the session runs as SESSION_USER (tools/install-deps.sh)."""
 
     SESSION_USER = "pendra-session"
-
-    def __init__(self, name="session", tray=True, **kw):
-        super().__init__(name, tray="waybar" if tray is True else tray, **kw)
-        self.pointer = None
+    DEFAULT_TRAY = "waybar"
 
     @classmethod
     def unavailable(cls):
@@ -109,25 +94,25 @@ class WaylandSession(Session):
         for tool in ("sway", "waybar", "mako", "grim"):
             if not shutil.which(tool):
                 return tool + " is not installed (tools/install-deps.sh installs it)"
-        if os.geteuid() == 0:
-            import pwd
-            try:
-                entry = pwd.getpwnam(cls.SESSION_USER)
-            except KeyError:
-                return "no user %s to run sway as (tools/install-deps.sh makes it)" % (
-                    cls.SESSION_USER)
-            binary = cls("probe").binary
-            if subprocess.run(["test", "-x", binary], user=entry.pw_uid, group=entry.pw_gid,
-                              extra_groups=[]).returncode != 0:
-                return "%s cannot run %s (a folder on its way is closed to it)" % (
-                    cls.SESSION_USER, binary)
+        try:
+            as_user = cls._as_user()
+        except KeyError:
+            return "no user %s to run sway as (tools/install-deps.sh makes it)" % cls.SESSION_USER
+        binary = cls("probe").binary
+        if as_user and subprocess.run(["test", "-x", binary], **as_user).returncode != 0:
+            return "%s cannot run %s (a folder on its way is closed to it)" % (
+                cls.SESSION_USER, binary)
         return None
 
+    @classmethod
+    def _as_user(cls):
+        if os.geteuid() != 0:
+            return {}
+        entry = pwd.getpwnam(cls.SESSION_USER)
+        return {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+
     def start(self):
-        if os.geteuid() == 0:
-            import pwd
-            entry = pwd.getpwnam(self.SESSION_USER)
-            self.user_kw = {"user": entry.pw_uid, "group": entry.pw_gid, "extra_groups": []}
+        self.user_kw = self._as_user()
         super().start()
 
     def _start_bus(self):
@@ -136,12 +121,9 @@ class WaylandSession(Session):
         super()._start_bus()
 
     def _start_x(self):
-        cfg = self.path("sway.conf")
-        with open(cfg, "w") as f:
-            # A hidden pointer stays out of the screenshots that find things.
-            f.write("output HEADLESS-1 resolution %dx%d position 0 0\n"
-                    "default_border none\n"
-                    "seat * hide_cursor 100\n" % self.size)
+        # A hidden pointer stays out of the screenshots that find things.
+        cfg = write(self.path("sway.conf"), "output HEADLESS-1 resolution %dx%d position 0 0\n"
+                    "default_border none\nseat * hide_cursor 100\n" % self.size)
         env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_RENDERER="pixman")
         self._spawn("sway", ["sway", "-c", cfg], env=env)
@@ -155,44 +137,34 @@ class WaylandSession(Session):
         self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
                                        self.size)
 
-    def _start_wm(self):
-        pass
-
-    def start_tray(self, kind="waybar"):
+    def start_tray(self, kind):
         self.tray = kind
         folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "config"), "w") as f:
-            json.dump({"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
-                       "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
-                       "tray": {"icon-size": 20, "spacing": 4}}, f)
-        with open(os.path.join(folder, "style.css"), "w") as f:
-            f.write("* { border: none; border-radius: 0; min-height: 0; }\n"
-                    "window#waybar { background: #f0f0f0; }\n")
+        write(os.path.join(folder, "config"), json.dumps(
+            {"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
+             "height": self._PANEL_HEIGHT, "modules-right": ["tray"],
+             "tray": {"icon-size": 20, "spacing": 4}}))
+        write(os.path.join(folder, "style.css"), "* { border: none; border-radius: 0; "
+              "min-height: 0; }\nwindow#waybar { background: #f0f0f0; }\n")
         self.own_files()
         self._spawn("waybar", ["waybar"])
         wait_until(self._tray_up, 20, what="a system tray")
 
-    def _tray_up(self):
-        return self.bus.has_owner("org.kde.StatusNotifierWatcher")
+    def _tray_parts(self):
+        return [self.bus.has_owner("org.kde.StatusNotifierWatcher")]
 
-    def restart_tray(self):
+    def _stop_tray(self):
         self.kill_service("waybar")
-        wait_until(lambda: not self._tray_up(), 10, what="the tray to go")
-        self.start_tray(self.tray)
 
     def start_dunst(self):
-        folder = os.path.join(self.env["XDG_CONFIG_HOME"], "mako")
-        os.makedirs(folder, exist_ok=True)
-        with open(os.path.join(folder, "config"), "w") as f:
-            f.write("default-timeout=0\n")
+        write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
         self.own_files()
         self._spawn("mako", ["mako"])
         self.wait_for_name("org.freedesktop.Notifications")
 
     def stop(self):
-        if self.pointer:
-            self.pointer.close()
+        if getattr(self, "pointer", None):
+            self.pointer.sock.close()
             self.pointer = None
         super().stop()
 
@@ -230,10 +202,9 @@ class GnomeSession(WaylandSession):
     shell and no virtual pointer protocol: clicks, the icon's and windows'
     places and screenshots go through the shell's Eval (--unsafe-mode)."""
 
-    EXTENSION = "ubuntu-appindicators@ubuntu.com"
-
-    def __init__(self, name="session", tray=True, **kw):
-        super().__init__(name, tray="gnome" if tray is True else tray, **kw)
+    EXTENSION, DEFAULT_TRAY = "ubuntu-appindicators@ubuntu.com", "gnome"
+    ITEMS = ("Object.keys(Main.panel.statusArea).filter(k => k.startsWith('appindicator-'))"
+             ".map(k => Main.panel.statusArea[k])")
 
     @classmethod
     def unavailable(cls):
@@ -278,15 +249,13 @@ class GnomeSession(WaylandSession):
             return None
         return value if ok else None
 
-    def start_tray(self, kind="gnome"):
+    def start_tray(self, kind):
         self.tray = kind
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
         wait_until(self._tray_up, 20, what="a system tray")
 
-    def restart_tray(self):
+    def _stop_tray(self):
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
-        wait_until(lambda: not self._tray_up(), 10, what="the extension to go")
-        self.start_tray(self.tray)
 
     def start_dunst(self):
         self.wait_for_name("org.freedesktop.Notifications")
@@ -309,19 +278,14 @@ class GnomeSession(WaylandSession):
 
     def find_icon(self, timeout=10.0):
         def look():
-            boxes = self.boxes("Object.keys(Main.panel.statusArea)"
-                               ".filter(k => k.startsWith('appindicator-'))"
-                               ".map(k => Main.panel.statusArea[k])"
-                               ".filter(a => a.visible && a.mapped)")
+            boxes = self.boxes(self.ITEMS + ".filter(a => a.visible && a.mapped)")
             if len(boxes) == 1 and boxes[0][2] > 0:  # one, laid out
                 return Widget(*boxes[0], "icon", "tray-icon", "")
         return wait_until(look, timeout, interval=0.2, what="the icon in the top bar")
 
     def menu_item(self, label):
         """The bounds of the open tray menu's item with that label, or None."""
-        boxes = self.boxes("Object.keys(Main.panel.statusArea)"
-                           ".filter(k => k.startsWith('appindicator-'))"
-                           ".map(k => Main.panel.statusArea[k].menu).filter(m => m.isOpen)"
+        boxes = self.boxes(self.ITEMS + ".map(a => a.menu).filter(m => m.isOpen)"
                            ".flatMap(m => m._getMenuItems())"
                            ".filter(i => i.label && i.label.text === %s)" % json.dumps(label))
         return Widget(*boxes[0], "menuitem", label, label) if boxes else None
