@@ -6,7 +6,6 @@ next write that succeeds."""
 import json
 import os
 import random
-import re
 import shutil
 import signal
 import subprocess
