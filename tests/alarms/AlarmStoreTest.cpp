@@ -52,10 +52,10 @@ TEST_F(AlarmStoreTest, FirstStartMakesAnEmptyListThenRoundTripsAppendingInFileOr
     EXPECT_EQ(read.size(), 1);
     EXPECT_EQ(readAll(store.filePath()), "[]");
 
-    ASSERT_TRUE(store.writeJSONFromAlarms({sample(9, "late"), sample(23, "later")}));
+    const Alarm odd = sample(23, QString::fromUtf8("\"quoted\" \\ / ⏰ <b>&amp;</b>\n"));
+    ASSERT_TRUE(store.writeJSONFromAlarms({sample(9, "late"), odd}));
     AlarmStore(folder()).getAlarmsFromJSON(read);
-    EXPECT_EQ(read,
-              (QList<Alarm>{sample(5, "already there"), sample(9, "late"), sample(23, "later")}));
+    EXPECT_EQ(read, (QList<Alarm>{sample(5, "already there"), sample(9, "late"), odd}));
 }
 
 // A file that cannot be read whole is left as it is until the first write
@@ -103,7 +103,7 @@ TEST_F(AlarmStoreTest, BadFilesPrintTheirLinesLoadWhatIsValidAndAreKeptBeforeAWr
     EXPECT_EQ(readAll(root.path() + "/case4/alarms.json.unreadable"), "older");
 }
 
-TEST_F(AlarmStoreTest, WritesReplaceAtomicallyAndFailuresAreReportedAndTheProgramGoesOn) {
+TEST_F(AlarmStoreTest, WritesReplaceAtomicallyAndAFileInPlaceOfTheFolderIsLeftAlone) {
     AlarmStore store(folder());
     store.createAlarmsFile();
     auto inode = [&] {
@@ -116,19 +116,6 @@ TEST_F(AlarmStoreTest, WritesReplaceAtomicallyAndFailuresAreReportedAndTheProgra
     ASSERT_TRUE(store.writeJSONFromAlarms({sample(6, "one"), sample(7, "two")}));
     EXPECT_NE(before, inode()) << "replaced by rename, not rewritten in place";
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{"alarms.json"}) << "no temp left";
-
-    // The folder removed while running: a line, and the next write after it
-    // is back stores the list.
-    QDir(folder()).removeRecursively();
-    {
-        test::StdoutCapture out;
-        EXPECT_FALSE(store.writeJSONFromAlarms({sample(8, "three")}));
-        EXPECT_EQ(lines(out).size(), 1);
-        EXPECT_TRUE(out.text().startsWith("Failed to write JSON data: "));
-    }
-    QDir().mkpath(folder());
-    ASSERT_TRUE(store.writeJSONFromAlarms({sample(8, "three")}));
-    EXPECT_EQ(storedCount(store), 1);
 
     // A plain file where the folder should be: reported and left alone.
     QDir(root.path() + "/deep").removeRecursively();
@@ -145,23 +132,18 @@ QJsonObject parse(const char* json) {
     return QJsonDocument::fromJson(json).object();
 }
 
-TEST(AlarmJson, AnyTextSurvivesAWriteAndAReadButNotTheSnooze) {
-    Alarm a(23, 5, QString::fromUtf8("Ton/é\""), 5,
-            QString::fromUtf8("\"quoted\" back\\slash ünïcødé <b>&amp;</b> \n"),
-            {true, false, false, false, false, false, true}, false);
+// The file says an alarm is snoozed; a restart forgets it. Members are found
+// by name, others are ignored.
+TEST(AlarmJson, ASnoozeIsWrittenButNotReadAndMembersAreFoundByName) {
+    Alarm a(23, 5, "Bells", 5, "x", {true, false, false, false, false, false, true}, false);
     a.isSnoozed = true;
-    const QJsonObject o = a.encode();
-    EXPECT_EQ(o.keys(), (QStringList{"enabled", "hour", "isSnoozed", "label", "minute",
-                                     "repeatDays", "ringtone", "snooze"}));
-    EXPECT_TRUE(o.value("isSnoozed").toBool());
-    const QByteArray bytes = QJsonDocument(QJsonArray{o}).toJson(QJsonDocument::Compact);
-    const auto back = Alarm::fromJson(QJsonDocument::fromJson(bytes).array().at(0).toObject());
+    EXPECT_TRUE(a.encode().value("isSnoozed").toBool());
     a.isSnoozed = false;
-    EXPECT_EQ(back, a);
-    // Members are found by name; others are ignored.
-    EXPECT_TRUE(Alarm::fromJson(parse(
-        R"({"enabled":false,"repeatDays":[true,false,false,false,false,false,true],"label":"x",)"
-        R"("isSnoozed":true,"snooze":5,"ringtone":"Bells","minute":5,"hour":23,"extra":[1]})")));
+    EXPECT_EQ(Alarm::fromJson(parse(
+                  R"({"enabled":false,"repeatDays":[true,false,false,false,false,false,true],)"
+                  R"("label":"x","isSnoozed":true,"snooze":5,"ringtone":"Bells","minute":5,)"
+                  R"("hour":23,"extra":[1]})")),
+              a);
 }
 
 TEST(AlarmJson, ElementsThatAreNoAlarmAreRejected) {
