@@ -159,9 +159,6 @@ protected:
         center->deliverDueNotifications();
         settle();
     }
-    UserNotificationPtr lastPresented() const {
-        return presenter->presented.isEmpty() ? nullptr : presenter->presented.last();
-    }
     void typeInto(QLineEdit* field, const QString& s) {
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -268,7 +265,7 @@ TEST_F(AlarmPanel, AlarmsThatPassedUnseenAreReportedNotRungAndOneOffsSwitchedOff
     presenter->presented.clear();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(11, 0)));
     ASSERT_EQ(presenter->presented.size(), 1);
-    EXPECT_EQ(lastPresented()->subtitle, "9:00am Later");
+    EXPECT_EQ(presenter->presented.last()->subtitle, "9:00am Later");
     EXPECT_FALSE(panel->isRinging());
     EXPECT_FALSE(panel->alarms()[2].enabled);
     advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 35)));
@@ -303,7 +300,7 @@ TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnIt
     EXPECT_EQ(panel->soundingTone(), "");
     EXPECT_TRUE(presenter->withdrawn.contains("alarm-0-0"));
     ASSERT_TRUE(panel->isRinging(0)) << "the last one still rings";
-    const UserNotificationPtr alert = lastPresented();
+    const UserNotificationPtr alert = presenter->presented.last();
 
     // Snooze in the row is the alert's Snooze, once: the alert goes, and a
     // late click on it changes nothing.
@@ -322,14 +319,14 @@ TEST_F(AlarmPanel, EachRingingAlarmShowsInItsRowAndIsSilencedAndAnsweredOnceOnIt
     EXPECT_FALSE(panel->isRinging());
     EXPECT_FALSE(panel->alarms()[0].enabled);
     click("alarmEnabled-0");
-    presenter->dismiss(lastPresented());
+    presenter->dismiss(presenter->presented.last());
     settle();
     EXPECT_TRUE(panel->alarms()[0].enabled) << "the alert was answered in the row";
 
     // Snoozed from the alert the next morning, it counts down in its row,
     // and Stop there ends it: a one-off alarm is done with.
     advanceTo(QDateTime(QDate(2026, 12, 8), QTime(7, 0)));
-    presenter->activate(lastPresented(), ActivationType::ActionButtonClicked);
+    presenter->activate(presenter->presented.last(), ActivationType::ActionButtonClicked);
     now = QDateTime(QDate(2026, 12, 8), QTime(7, 4, 30));
     panel->viewDidAppear();
     settle();
@@ -384,7 +381,7 @@ TEST_F(AlarmPanel, DismissWhileItsRowIsEditedStopsTheSoundAndKeepsTheEdit) {
     click(panel->ringtonePreview());
     EXPECT_TRUE(panel->ringtonePreview()->isPlaying()) << "the editor previews its tone";
     typeInto(panel->alarmLabelTextField(), "unsaved");
-    presenter->dismiss(lastPresented());
+    presenter->dismiss(presenter->presented.last());
     settle();
     EXPECT_FALSE(panel->isRinging());
     EXPECT_EQ(panel->alarmLabelTextField()->text(), "unsaved");
