@@ -99,7 +99,6 @@ QJsonObject alarmJson(int h, int m, const QString& label, std::array<bool, 7> da
 UserNotificationPtr withId(const QString& id) {
     auto n = makeNotification();
     n->identifier = id;
-    n->title = "Pendra";
     return n;
 }
 
