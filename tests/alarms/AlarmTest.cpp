@@ -48,7 +48,6 @@ TEST(AlarmIdentifiers, CarryRowAndWeekdayAndParseOnlyTheirOwnKind) {
     }
     EXPECT_FALSE(alarmSlotFromIdentifier("alarm-1-7"));
     EXPECT_FALSE(alarmSlotFromIdentifier("alarm-1"));
-    EXPECT_EQ(rowFromRowText("4-"), 4);
 }
 
 TEST(AlarmDates, OneOffRingsTodayWhileItsMinuteIsAheadElseTomorrow) {
