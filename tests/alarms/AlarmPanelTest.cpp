@@ -107,7 +107,6 @@ protected:
     void SetUp() override {
         qputenv("TZ", "Europe/Berlin");
         tzset();
-        ASSERT_TRUE(share.isValid());
         QDir().mkpath(share.path() + "/ringtones");
         for (const char* name : {"Radar", "Bells", "Chimes"}) {
             QFile f(share.path() + "/ringtones/" + name + ".m4r");
@@ -284,10 +283,13 @@ TEST_F(AlarmListModelTest,
             }
             snoozes.erase(model.at(s).alarm.label);
             model.stopSnooze(s);
+            // Answered, only a one-off alarm is done with.
+            ASSERT_EQ(model.at(s).alarm.enabled, model.at(s).alarm.isRepeating());
         } else if (choice < 92 && r >= 0 && !(editingNew && r == editing)) {
             if (ring(r)) {
                 snoozes.erase(label);
                 model.dismiss(r);
+                ASSERT_EQ(model.at(r).alarm.enabled, model.at(r).alarm.isRepeating());
             }
         } else if (choice < 94) {
             model.clear();
@@ -517,7 +519,6 @@ TEST_F(AlarmPanel, StrayCallbacksChangeNothingAndClearSparesTheTimer) {
     plant({alarmJson(6, 30, "a"), alarmJson(7, 0, "b"), alarmJson(8, 0, "c")});
     launch();
     advanceTo(QDateTime(QDate(2026, 12, 7), QTime(6, 30)));
-    ASSERT_TRUE(panel->isRinging());
     const auto before = pendingIn(*center);
     test::StdoutCapture out;
     auto stray = withId("alarm-5-0");
