@@ -230,7 +230,7 @@ void AlarmListModel::snooze(int row, const UserNotification& alert, const QDateT
     auto snoozed = makeNotification(alert);
     snoozed->identifier = alarmIdentifier(row, slot);
     snoozed->subtitle = r.alarm.label;
-    snoozed->deliveryDate = now.addSecs(std::max<qint64>(r.alarm.snooze, 0) * 60);
+    snoozed->deliveryDate = now.addSecs(std::max<qint64>(r.alarm.snooze, 1) * 60);
     snoozed->deliveryRepeatIntervalDays = 0;
     snoozed->repeatWallTime = QTime();
     snoozed->activationType = ActivationType::None;

@@ -206,7 +206,8 @@ QString filterSnoozeDigits(const QString& text) {
 
 qint64 snoozeFromText(const QString& digits) {
     const QString filtered = filterSnoozeDigits(digits);
-    return filtered.isEmpty() ? 9 : filtered.toLongLong();
+    // "0" would snooze for no time at all: the alarm rings again at once.
+    return filtered.isEmpty() ? 9 : std::max<qint64>(filtered.toLongLong(), 1);
 }
 
 }  // namespace pendra

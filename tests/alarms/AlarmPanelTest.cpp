@@ -224,7 +224,7 @@ TEST_F(AlarmListModelTest,
                 b = rng.bounded(3) == 0;
             }
         }
-        return Alarm(rng.bounded(24), rng.bounded(4) * 15, "None", 1 + rng.bounded(20),
+        return Alarm(rng.bounded(24), rng.bounded(4) * 15, "None", rng.bounded(21),
                      QString("alarm %1").arg(++labels), d, true);
     };
     // An alert as the center delivers it, answered by the user.
@@ -270,7 +270,7 @@ TEST_F(AlarmListModelTest,
                 model.stopRinging(r, false);
                 model.snooze(r, *alert, now);
                 snoozes[label] = {alarmSlotFromIdentifier(alert->identifier).value(),
-                                  now.addSecs(model.at(r).alarm.snooze * 60)};
+                                  now.addSecs(std::max<qint64>(model.at(r).alarm.snooze, 1) * 60)};
             }
         } else if (choice < 86) {
             // Any snoozed row: a random one is seldom snoozed.
