@@ -76,8 +76,8 @@ protected:
         now = t;
         center->deliverDueNotifications();
     }
-    void schedule(const QString& id, const QDateTime& date, int repeat = 0) {
-        center->scheduleNotification(alarmNote(id, date, repeat));
+    void schedule(const QString& id, const QDateTime& date) {
+        center->scheduleNotification(alarmNote(id, date));
     }
 
     QDateTime now = on(12, 7, 6, 0);
