@@ -7,9 +7,6 @@
 
 namespace pendra::test {
 
-// Points HOME and the XDG folders at `dir` (before QApplication exists).
-void usePrivateHome(const QString& dir);
-
 // Removes every user default, so a test starts from a first run.
 void clearUserDefaults();
 
