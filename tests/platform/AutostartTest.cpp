@@ -16,7 +16,6 @@ namespace {
 class AutostartTest : public ::testing::Test {
 protected:
     void SetUp() override { QDir(dir).removeRecursively(); }
-    void TearDown() override { QDir(dir).removeRecursively(); }
     static QString read() {
         QFile f(Autostart::entryPath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
