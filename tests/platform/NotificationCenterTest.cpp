@@ -32,18 +32,19 @@ QDateTime on(int month, int day, int h, int m, int s = 0) {
     return QDateTime(QDate(2026, month, day), QTime(h, m, s));
 }
 
+using Note = const UserNotificationPtr&;
+
 // A presenter's answers, as "activate:<id>:<type>" and "dismiss:<id>".
 NotificationPresenter::Callbacks recordInto(QList<QString>& events) {
-    return {[&events](const UserNotificationPtr& n, ActivationType t) {
+    return {[&events](Note n, ActivationType t) {
                 events << QString("activate:%1:%2").arg(n->identifier).arg(int(t));
             },
-            [&events](const UserNotificationPtr& n) { events << "dismiss:" + n->identifier; }};
+            [&events](Note n) { events << "dismiss:" + n->identifier; }};
 }
 
 // Records the center's callbacks, in order, as "deliver:<id>" and so on.
 struct RecordingDelegate : UserNotificationCenterDelegate {
     using Center = UserNotificationCenter;
-    using Note = const UserNotificationPtr&;
     void userNotificationCenterDidDeliver(Center&, Note n) override {
         thread = QThread::currentThread();
         events.append("deliver:" + n->identifier);
@@ -173,9 +174,7 @@ protected:
         auto s = std::make_unique<ScriptedServer>();
         server = s.get();
         presenter = std::make_unique<FreedesktopPresenter>(std::move(s), kDeadline);
-        presenter->onLost = [this](const UserNotificationPtr& n) {
-            events << "lost:" + n->identifier;
-        };
+        presenter->onLost = [this](Note n) { events << "lost:" + n->identifier; };
         presenter->setCallbacks(recordInto(events));
     }
     // Past every deadline set so far.
