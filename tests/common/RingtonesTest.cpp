@@ -23,11 +23,11 @@ void touch(const QString& path, const QByteArray& content = "x") {
     f.write(content);
 }
 
-TEST(RingtoneCatalogueTest, ListsTheM4rFilesThenTheUsersOwnAnewOnEachCall) {
+TEST(RingtoneCatalogueTest, ListsTheM4rFilesThenTheUsersOwnAnewOnEachCallOrPrintsTheError) {
     QTemporaryDir dir, own;
     // Plus entries that are not ringtones.
     for (const char* name : {"ToneB.m4r", "Radar.m4r", "ToneA.m4r", "Glöckchen.m4r", "Notes.txt",
-                             "Radar.m4r.part", ".hidden.m4r", "README"}) {
+                             "Radar.m4r.part", ".hidden.m4r", "README", "plain"}) {
         touch(dir.filePath(name));
     }
     ASSERT_TRUE(QDir(dir.path()).mkdir("Folder.m4r"));
@@ -52,17 +52,14 @@ TEST(RingtoneCatalogueTest, ListsTheM4rFilesThenTheUsersOwnAnewOnEachCall) {
     const QStringList again = getRingtones(dir.path() + "/");
     EXPECT_TRUE(again.contains("Late"));
     EXPECT_FALSE(again.contains("Radar"));
-}
 
-TEST(RingtoneCatalogueTest, AFolderThatCannotBeListedPrintsTheErrorAndGivesNothing) {
-    QTemporaryDir dir;
-    touch(dir.filePath("plain"));
+    // A folder that cannot be listed prints the error and gives nothing.
     for (const QString& path : {dir.filePath("missing/"), dir.filePath("plain")}) {
-        test::StdoutCapture out;
+        test::StdoutCapture report;
         EXPECT_TRUE(getRingtones(path).isEmpty()) << path.toStdString();
         // The user's folder: only an unreadable one is reported.
         EXPECT_TRUE(ringtoneChoices(dir.filePath("missing/"), path).isEmpty());
-        const QString text = out.text();
+        const QString text = report.text();
         EXPECT_TRUE(text.startsWith("Error reading ringtones: " + path)) << text.toStdString();
         EXPECT_EQ(text.count('\n'), path.endsWith("plain") ? 3 : 2) << text.toStdString();
     }
@@ -85,12 +82,9 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
         EXPECT_TRUE(test::waitUntil([&] { return silent > before; }, 20000));
         const QStringList lines = out.text().split('\n', Qt::SkipEmptyParts);
         auto at = [&](const QString& part) {
-            for (int i = 0; i < lines.size(); ++i) {
-                if (lines[i].startsWith("something went wrong: ") && lines[i].contains(part)) {
-                    return i;
-                }
-            }
-            return -1;
+            const QString line =
+                "something went wrong: .*" + QRegularExpression::escape(part) + ".*";
+            return lines.indexOf(QRegularExpression(line));
         };
         // The user's file of the name first, then the program's.
         const bool broken = name == "Broken";
@@ -104,12 +98,27 @@ TEST(RingerTest, EachFailureIsReportedInTurnAndTheRingEndsAtTheBell) {
         EXPECT_LT(at("the generated tone"), at("ringing the bell"));
         EXPECT_TRUE(ringer.isRinging()) << "the bell rings on";
         ringer.silence();
-        EXPECT_FALSE(ringer.isRinging());
     }
 }
 
-TEST(RingerTest, APreparedRingtoneRingsAndNoneLeavesTheSoundAlone) {
+TEST(RingerTest, AMissingOrBrokenSoundModuleIsReportedThenAPreparedRingtoneRings) {
+    QTemporaryDir dir;
+    touch(dir.filePath("junk.so"), QByteArray(512, '\x7f'));
     Ringer ringer(Paths::ringtonesDir());
+    const QString radar = ringtoneFile(Paths::ringtonesDir(), "Radar");
+    for (const QString& module : {dir.filePath("missing.so"), dir.filePath("junk.so")}) {
+        Paths::setAudioModuleForTesting(module);
+        test::StdoutCapture out;
+        ringer.ring("Radar");
+        test::waitUntil([&] { return out.text().contains('\n'); }, 20000);
+        ringer.silence();
+        const QString line = out.text().section('\n', 0, 0);
+        EXPECT_TRUE(line.startsWith("something went wrong: " + radar +
+                                    ": the sound module cannot be loaded: "))
+            << line.toStdString();
+        EXPECT_TRUE(line.contains(module)) << line.toStdString();
+    }
+    Paths::setAudioModuleForTesting({});
     test::StdoutCapture out;
     ringer.ring("None");  // the silent choice: nothing to play or report
     EXPECT_FALSE(ringer.isRinging());
@@ -126,31 +135,7 @@ TEST(RingerTest, APreparedRingtoneRingsAndNoneLeavesTheSoundAlone) {
     EXPECT_TRUE(test::waitUntil([&] { return ringer.isRinging(); }, 20000));
     ringer.silence();
     EXPECT_FALSE(ringer.isRinging());
-}
-
-TEST(RingerTest, AMissingOrBrokenSoundModuleIsReportedAndTheNextRingTriesAgain) {
-    QTemporaryDir dir;
-    touch(dir.filePath("junk.so"), QByteArray(512, '\x7f'));
-    Ringer ringer(Paths::ringtonesDir());
-    auto firstLine = [&] {
-        test::StdoutCapture out;
-        ringer.ring("Radar");
-        test::waitUntil([&] { return out.text().contains('\n'); }, 20000);
-        ringer.silence();
-        return out.text().section('\n', 0, 0);
-    };
-    const QString radar = ringtoneFile(Paths::ringtonesDir(), "Radar");
-    for (const QString& module : {dir.filePath("missing.so"), dir.filePath("junk.so")}) {
-        Paths::setAudioModuleForTesting(module);
-        const QString line = firstLine();
-        EXPECT_TRUE(line.startsWith("something went wrong: " + radar +
-                                    ": the sound module cannot be loaded: "))
-            << line.toStdString();
-        EXPECT_TRUE(line.contains(module)) << line.toStdString();
-    }
-    // Back in place, the module is loaded on the next ring.
-    Paths::setAudioModuleForTesting({});
-    EXPECT_FALSE(firstLine().contains("cannot be loaded"));
+    EXPECT_FALSE(out.text().contains("cannot be loaded")) << out.text().toStdString();
 }
 
 // The committed ringtones as the program finds them (staged from resources/
@@ -159,7 +144,6 @@ TEST(CommittedRingtonesTest, AtLeastEightDecodeLastOneToFourSecondsAndLoopCleanl
     const QString folder = Paths::ringtonesDir();
     const QStringList names = getRingtones(folder);
     ASSERT_GE(names.size(), 8) << names.join(' ').toStdString();
-    EXPECT_TRUE(names.contains("Radar"));
     const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
     if (ffmpeg.isEmpty()) {
         GTEST_SKIP() << "ffmpeg is not installed (tools/install-deps.sh installs it)";
@@ -175,9 +159,8 @@ TEST(CommittedRingtonesTest, AtLeastEightDecodeLastOneToFourSecondsAndLoopCleanl
         const QByteArray pcm = p.readAllStandardOutput();
         const auto* s = reinterpret_cast<const float*>(pcm.constData());
         const qsizetype n = pcm.size() / qsizetype(sizeof(float));
-        EXPECT_GE(n, 48000);
         EXPECT_LE(n, 4 * 48000 + 2048);  // AAC decodes with up to two frames of padding
-        ASSERT_GT(n, 0);
+        ASSERT_GE(n, 48000);
         float peak = 0;
         double sum = 0;
         for (qsizetype i = 0; i < n; ++i) {

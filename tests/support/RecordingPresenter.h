@@ -14,7 +14,7 @@ public:
     void setCallbacks(Callbacks callbacks) override { callbacks_ = std::move(callbacks); }
     void present(const UserNotificationPtr& n) override { presented.append(n); }
     void withdraw(const UserNotificationPtr& n) override { withdrawn.append(n->identifier); }
-    void withdrawAll() override { withdrewAll++; }
+    void withdrawAll() override {}
 
     void activate(const UserNotificationPtr& n, ActivationType type) {
         callbacks_.activated(n, type);
@@ -23,7 +23,6 @@ public:
 
     QList<UserNotificationPtr> presented;
     QList<QString> withdrawn;
-    int withdrewAll = 0;
 
 private:
     Callbacks callbacks_;

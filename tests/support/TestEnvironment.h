@@ -1,14 +1,23 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <ostream>
 
-#include "support/QtPrinters.h"
+// Readable Qt values in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << '[' << l.join(", ").toStdString() << ']';
+}
+inline void PrintTo(const QDateTime& d, std::ostream* os) {
+    *os << d.toString(Qt::ISODateWithMs).toStdString();
+}
 
 namespace pendra::test {
-
-// Points HOME and the XDG folders at `dir` (before QApplication exists).
-void usePrivateHome(const QString& dir);
 
 // Removes every user default, so a test starts from a first run.
 void clearUserDefaults();
