@@ -17,7 +17,7 @@ public:
 
     QString label() const;
     void async(std::function<void()> block);
-    // Runs the block on the queue and waits for it (never call from the queue itself).
+    // Runs the block on the queue and waits for it; from the queue itself it runs inline.
     void sync(const std::function<void()>& block);
     bool isCurrent() const;  // true when called from this queue's thread
 
