@@ -39,28 +39,8 @@ TEST(TimerRecord, DigitFieldsKeepTwoDigitsWithinTheirMaximum) {
     EXPECT_EQ(filterTimerDigits("099", 23), "09");
 }
 
-class Router : public UserNotificationCenterDelegate {
-public:
-    TimerViewController* panel = nullptr;
-    void userNotificationCenterDidDeliver(UserNotificationCenter& c,
-                                          const UserNotificationPtr& n) override {
-        panel->notificationDidDeliver(c, n);
-    }
-    void userNotificationCenterDidActivate(UserNotificationCenter& c,
-                                           const UserNotificationPtr& n) override {
-        panel->notificationDidActivate(c, n);
-    }
-    void userNotificationCenterDidDismissAlert(UserNotificationCenter& c,
-                                               const UserNotificationPtr& n) override {
-        panel->notificationDidDismissAlert(c, n);
-    }
-    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
-                                             const UserNotificationPtr&) override {
-        return true;
-    }
-};
-
-class TimerPanel : public ::testing::Test {
+// The panel's notifications come back to it, as the application routes them.
+class TimerPanel : public ::testing::Test, public UserNotificationCenterDelegate {
 protected:
     void SetUp() override {
         ASSERT_TRUE(share.isValid());
@@ -80,8 +60,7 @@ protected:
         center = std::make_unique<UserNotificationCenter>(std::move(p));
         panel = std::make_unique<TimerViewController>(*center);
         panel->tickDriver().setManualForTesting(manual);
-        router.panel = panel.get();
-        center->setDelegate(&router);
+        center->setDelegate(this);
         panel->viewDidLoad();
         panel->show();
         // Focus, and so the end of editing, needs an active window.
@@ -108,7 +87,23 @@ protected:
     test::RecordingPresenter* presenter = nullptr;
     std::unique_ptr<UserNotificationCenter> center;
     std::unique_ptr<TimerViewController> panel;
-    Router router;
+
+    void userNotificationCenterDidDeliver(UserNotificationCenter& c,
+                                          const UserNotificationPtr& n) override {
+        panel->notificationDidDeliver(c, n);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter& c,
+                                           const UserNotificationPtr& n) override {
+        panel->notificationDidActivate(c, n);
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter& c,
+                                               const UserNotificationPtr& n) override {
+        panel->notificationDidDismissAlert(c, n);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
 };
 
 TEST_F(TimerPanel, TypingFiltersAndCommitsAtTheEndOfEditingAndSettingsComeBack) {
