@@ -36,7 +36,7 @@ TEST(DisplayPreferences, TwelveHourExactlyWhenTheFormatHasAnAAndQtMarkersBecomeO
     EXPECT_TRUE(do24HourTimeFromFormat(std::nullopt));
     EXPECT_TRUE(do24HourTimeFromFormat(QString("HH:mm")));
     EXPECT_FALSE(do24HourTimeFromFormat(QString("h:mm a")));
-    // Plain substring test: quoted literal text counts, a capital A does not.
+    // Plain substring test: quoted literal text counts.
     EXPECT_FALSE(do24HourTimeFromFormat(QString("HH:mm 'at'")));
     for (const char* qt : {"h:mm AP", "h:mm ap", "h:mm A"}) {
         EXPECT_EQ(unicodePatternFromQtFormat(qt), "h:mm a") << qt;
@@ -180,12 +180,9 @@ TEST_F(ShellTest, TabReachesEveryControlInReadingOrderAndEachHasASpokenName) {
         open.tabs->setCurrentIndex(i);
         QCoreApplication::processEvents();
         QWidget* panel = open.tabs->currentWidget();
-        QSet<QWidget*> toVisit;
-        for (QWidget* w : panel->findChildren<QWidget*>()) {
-            if (reachable(w, Qt::TabFocus)) {
-                toVisit.insert(w);
-            }
-        }
+        const QList<QWidget*> children = panel->findChildren<QWidget*>();
+        QSet<QWidget*> toVisit(children.begin(), children.end());
+        toVisit.removeIf([](QWidget* w) { return !reachable(w, Qt::TabFocus); });
         ASSERT_FALSE(toVisit.isEmpty()) << i;
         bar->setFocus();
         QList<QWidget*> visited;
