@@ -79,8 +79,10 @@ TEST(StopwatchPanel, LapsAddUpStopShowsAtOnceAndOnlyResetClears) {
     click(panel->startStopBtn());  // Resume
     panel->tickDriver().tick(88);
     EXPECT_TRUE(labelShows(*panel, "00:03.50"));
+    click(panel->lapBtn());  // a lap's own split, not the total
     EXPECT_TRUE(test::waitUntil([&] {
-        return tableRows(*panel) == QStringList({"Lap 2 00:01.00", "Lap 1 00:02.50"});
+        return tableRows(*panel) ==
+               QStringList({"Lap 3 00:00.00", "Lap 2 00:01.00", "Lap 1 00:02.50"});
     })) << qPrintable(tableRows(*panel).join(", "));
 
     click(panel->startStopBtn());
