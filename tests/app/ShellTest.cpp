@@ -250,7 +250,16 @@ protected:
 
 // A ticked Cancel, and quitting without a question after it, are the session
 // test's.
-TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgram) {
+TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgramWithNothingScheduled) {
+    // The offscreen platform has no system tray (the desktops' session tests
+    // follow the window giving way to a tray).
+    EXPECT_TRUE(delegate->isPopoverShown());
+    EXPECT_TRUE(delegate->popover()->isFramed());
+    auto pending = makeNotification();
+    pending->identifier = "alarm-0-0";
+    pending->deliveryDate = QDateTime::currentDateTime().addDays(1);
+    center.scheduleNotification(pending);
+
     QSignalSpy terminated(delegate.get(), &AppDelegate::terminated);
     delegate->requestTermination();
     answer(/*quit=*/false, /*suppress=*/false);
@@ -261,28 +270,12 @@ TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgram) {
     EXPECT_EQ(delegate->applicationShouldTerminate(), TerminateReply::TerminateCancel);
     EXPECT_EQ(delegate->quitAlert(), shown);
     EXPECT_EQ(terminated.count(), 0);
+    EXPECT_EQ(center.scheduledNotifications().size(), 1);
     answer(/*quit=*/true, /*suppress=*/false);
     EXPECT_EQ(terminated.count(), 1);
     EXPECT_EQ(delegate->reply(), TerminateReply::TerminateNow);
     EXPECT_TRUE(UserDefaults::standard().contains("QuitAlertSuppression"));
     EXPECT_FALSE(UserDefaults::standard().boolForKey("QuitAlertSuppression"));
-}
-
-TEST_F(QuitTest, LaunchAndTerminationEmptyTheCenterAndWithoutATrayThePopoverIsAWindow) {
-    // The offscreen platform has no system tray (the desktops' session tests
-    // follow the window giving way to a tray).
-    EXPECT_TRUE(delegate->isPopoverShown());
-    EXPECT_TRUE(delegate->popover()->isFramed());
-
-    auto pending = makeNotification();
-    pending->identifier = "alarm-0-0";
-    pending->deliveryDate = QDateTime::currentDateTime().addDays(1);
-    center.scheduleNotification(pending);
-    delegate->terminateNow();
-    EXPECT_TRUE(center.scheduledNotifications().isEmpty());
-    center.scheduleNotification(pending);
-    AppDelegate relaunched(center);
-    relaunched.applicationDidFinishLaunching();
     EXPECT_TRUE(center.scheduledNotifications().isEmpty());
 }
 
