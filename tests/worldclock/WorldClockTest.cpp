@@ -286,14 +286,13 @@ TEST_F(WorldClockPanelTest, RowsShowOffsetsAndBothTimeFormsWithTheInjectedClock)
                             {"London", "Kolkata", "St Johns", "Sydney", "Tokyo", "Sao Paulo"});
     defaults.setBool("com.Zentho.Do24HourTime", false);
     open();
-    QTableView* t = table();
     EXPECT_EQ(column(1), (QStringList{"+00:00", "+05:30", "-03:30", "+11:00", "+09:00", "-03:00"}));
     EXPECT_EQ(column(2),
               (QStringList{"3:07PM", "8:37PM", "11:37AM", "2:07AM", "12:07AM", "12:07PM"}));
 
     // The preference is read again each time the panel is shown.
     defaults.setBool("com.Zentho.Do24HourTime", true);
-    QSignalSpy resets(t->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy resets(table()->model(), &QAbstractItemModel::modelReset);
     panel->viewDidAppear();
     EXPECT_EQ(resets.count(), 0) << "showing rebuilds no rows";
     EXPECT_EQ(column(2), (QStringList{"15:07", "20:37", "11:37", "02:07", "00:07", "12:07"}));
@@ -313,10 +312,7 @@ TEST_F(WorldClockPanelTest, TimesFollowTheMinuteOnlyWhileShown) {
     running.start();
     const QDateTime start = utc(2024, 1, 15, 15, 7, 58);
     Clock::setNowForTesting([=] { return start.addMSecs(running.elapsed()).toLocalTime(); });
-    open();
-    if (running.elapsed() < 1500) {
-        EXPECT_EQ(column(2)[0], QString("15:07"));
-    }
+    open();  // the first time shown is the rows test's
     EXPECT_TRUE(test::waitUntil([&] { return column(2)[0] == "15:08"; }, 20000));
 
     auto* minute = panel->findChild<QTimer*>("worldClockMinuteTimer");
