@@ -95,27 +95,25 @@ TEST_F(ShellTest, AStoredTabThatNamesNoTabOpensTheFirst) {
     }
 }
 
-// The content in a shown, active popover, as the user has it: keys then go
-// through the window and the shortcut map.
-struct OpenPopover {
-    explicit OpenPopover(UserNotificationCenter& center)
-        : content(new ViewController(center)), popover(content, true) {
-        content->viewDidLoad();
-        popover.show();
-        content->viewDidAppear();
-        QApplication::setActiveWindow(&popover);
-    }
-    ViewController* content;
-    Popover popover;
-    TabViewController* tabs = content->tabViewController();
-};
+bool reachable(QWidget* w, Qt::FocusPolicy policy) {
+    return w->isVisible() && w->isEnabled() && (w->focusPolicy() & policy) &&
+           !qobject_cast<QAbstractScrollArea*>(w) && !qobject_cast<QAbstractSpinBox*>(w->parent());
+}
 
-TEST_F(ShellTest, TheRememberedTabOpensKeysActOnTheFocusedButtonAndStartAtLoginFollowsTheEntry) {
+// The content in a shown, active popover, as the user has it: keys go through
+// the window and the shortcut map.
+TEST_F(ShellTest, TheRememberedTabOpensKeysActOnTheFocusedControlAndTabReachesEveryOne) {
     UserDefaults::standard().setInteger("lastSelected", 2);
-    OpenPopover open(center);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&open.popover));
-    EXPECT_EQ(open.tabs->currentIndex(), 2);
-    ViewController* vc = open.content;
+    UserDefaults::standard().setStringArray("cities", {"London", "Tokyo"});
+    auto* vc = new ViewController(center);
+    Popover popover(vc, true);
+    vc->viewDidLoad();
+    popover.show();
+    vc->viewDidAppear();
+    QApplication::setActiveWindow(&popover);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&popover));
+    TabViewController* tabs = vc->tabViewController();
+    EXPECT_EQ(tabs->currentIndex(), 2);
     // Each showing stores the desktop's 24-hour choice for the panels.
     const bool do24 = do24HourTimeFromFormat(systemClockDateFormat());
     UserDefaults::standard().setBool("com.Zentho.Do24HourTime", !do24);
@@ -125,12 +123,12 @@ TEST_F(ShellTest, TheRememberedTabOpensKeysActOnTheFocusedButtonAndStartAtLoginF
         w->setFocus();
         QCoreApplication::processEvents();
         ASSERT_EQ(QApplication::focusWidget(), w);
-        QTest::keyClick(open.popover.windowHandle(), key);
+        QTest::keyClick(popover.windowHandle(), key);
         QCoreApplication::processEvents();
     };
 
     // Stopwatch tab: Space and Return belong to the stopwatch, except on a button.
-    open.tabs->setCurrentIndex(3);
+    tabs->setCurrentIndex(3);
     EXPECT_EQ(UserDefaults::standard().integerForKey("lastSelected"), 3);
     auto* start = vc->findChild<QPushButton*>("startStopBtn");
     ASSERT_NE(start, nullptr);
@@ -153,8 +151,8 @@ TEST_F(ShellTest, TheRememberedTabOpensKeysActOnTheFocusedButtonAndStartAtLoginF
     EXPECT_FALSE(login->isChecked());
 
     // Timer tab: Return on Cancel cancels instead of pausing through the shortcut.
-    open.tabs->setCurrentIndex(2);
-    TimerViewController* timer = open.tabs->timerPanel();
+    tabs->setCurrentIndex(2);
+    TimerViewController* timer = tabs->timerPanel();
     timer->secondTextField()->setText("30");
     timer->controlTextDidEndEditing();
     press(timer->secondTextField(), Qt::Key_Return);
@@ -163,23 +161,15 @@ TEST_F(ShellTest, TheRememberedTabOpensKeysActOnTheFocusedButtonAndStartAtLoginF
     ASSERT_NE(cancel, nullptr);
     press(cancel, Qt::Key_Return);
     EXPECT_EQ(timer->timer().currentState, Timer::state::off);
-}
 
-bool reachable(QWidget* w, Qt::FocusPolicy policy) {
-    return w->isVisible() && w->isEnabled() && (w->focusPolicy() & policy) &&
-           !qobject_cast<QAbstractScrollArea*>(w) && !qobject_cast<QAbstractSpinBox*>(w->parent());
-}
-
-TEST_F(ShellTest, TabReachesEveryControlInReadingOrderAndEachHasASpokenName) {
-    UserDefaults::standard().setStringArray("cities", {"London", "Tokyo"});
-    OpenPopover open(center);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&open.popover));
-    QTabBar* bar = open.tabs->tabBar();
+    // Tab reaches every control of each tab in reading order, and each has a
+    // spoken name.
+    QTabBar* bar = tabs->tabBar();
     QStringList unnamed;
-    for (int i = 0; i < open.tabs->count(); ++i) {
-        open.tabs->setCurrentIndex(i);
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
         QCoreApplication::processEvents();
-        QWidget* panel = open.tabs->currentWidget();
+        QWidget* panel = tabs->currentWidget();
         const QList<QWidget*> children = panel->findChildren<QWidget*>();
         QSet<QWidget*> toVisit(children.begin(), children.end());
         toVisit.removeIf([](QWidget* w) { return !reachable(w, Qt::TabFocus); });
@@ -187,7 +177,7 @@ TEST_F(ShellTest, TabReachesEveryControlInReadingOrderAndEachHasASpokenName) {
         bar->setFocus();
         QList<QWidget*> visited;
         for (int step = 0; step < 80; ++step) {
-            QTest::keyClick(open.popover.windowHandle(), Qt::Key_Tab);
+            QTest::keyClick(popover.windowHandle(), Qt::Key_Tab);
             QWidget* f = QApplication::focusWidget();
             if (f == nullptr || f == bar) {
                 break;
@@ -208,13 +198,13 @@ TEST_F(ShellTest, TabReachesEveryControlInReadingOrderAndEachHasASpokenName) {
         }
         if (i == 1) {
             // A row in its editor shows the editing controls too.
-            auto* add = open.content->findChild<QAbstractButton*>("alarmNew");
+            auto* add = vc->findChild<QAbstractButton*>("alarmNew");
             ASSERT_NE(add, nullptr);
             add->click();
             QCoreApplication::processEvents();
         }
         // What a screen reader announces; a lone letter ("x") says nothing.
-        for (QWidget* w : open.content->findChildren<QWidget*>()) {
+        for (QWidget* w : vc->findChildren<QWidget*>()) {
             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
             if (reachable(w, Qt::StrongFocus) && !qobject_cast<QTabBar*>(w) &&
                 !qobject_cast<QTabWidget*>(w) &&
