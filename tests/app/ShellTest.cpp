@@ -91,7 +91,6 @@ TEST_F(ShellTest, AStoredTabThatNamesNoTabOpensTheFirst) {
         TabViewController tabs(center);
         tabs.viewDidLoad();
         EXPECT_EQ(tabs.currentIndex(), 0) << stored;
-        EXPECT_EQ(UserDefaults::standard().integerForKey("lastSelected"), 0);
     }
 }
 

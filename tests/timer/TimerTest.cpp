@@ -234,7 +234,6 @@ TEST_F(TimerPanel, ARealSourceSurvivesRacingTransitionsAndResumesMidSecond) {
     const Timer off = panel->timer();
     test::waitUntil([] { return false; }, 1500);
     EXPECT_EQ(panel->timer(), off) << "no tick after Cancel";
-    EXPECT_EQ(shown(), "00:59:59");
 
     // Paused across the first second's end, then resumed: about 0.9 s of
     // that second is still to run, so nothing counts at once.

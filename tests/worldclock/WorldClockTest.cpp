@@ -56,8 +56,7 @@ TEST(OffsetTextTest, SignHoursAndMinutesToTheExtremes) {
     EXPECT_EQ(offsetText(26 * 3600), QString("+26:00"));  // from UTC-12 to UTC+14
 }
 
-// The 12-hour form names the half of the day as the locale does; the panel
-// test shows the hours.
+// The locale names the half of the day; the panel test shows the hours.
 TEST(LocalTimeTextTest, TheLocalesAfternoon) {
     EXPECT_EQ(localTimeText(QTimeZone("Europe/London"), utc(2024, 1, 15, 15, 7), false,
                             QLocale(QLocale::Japanese)),
@@ -108,15 +107,11 @@ protected:
     void SetUp() override {
         test::clearUserDefaults();
         QLocale::setDefault(QLocale::c());
-        setNow(utc(2024, 1, 15, 15, 7, 42));
+        Clock::setNowForTesting([] { return utc(2024, 1, 15, 15, 7, 42).toLocalTime(); });
     }
     void TearDown() override {
         Clock::setNowForTesting({});
         QLocale::setDefault(QLocale::system());
-    }
-
-    static void setNow(const QDateTime& when) {
-        Clock::setNowForTesting([when] { return when.toLocalTime(); });
     }
 
     void open() {
@@ -298,7 +293,7 @@ TEST_F(WorldClockPanelTest, RowsShowOffsetsAndBothTimeFormsWithTheInjectedClock)
     EXPECT_EQ(column(2), (QStringList{"15:07", "20:37", "11:37", "02:07", "00:07", "12:07"}));
 
     // In July London and Sydney have both changed their clocks.
-    setNow(utc(2024, 7, 15, 15, 7, 42));
+    Clock::setNowForTesting([] { return utc(2024, 7, 15, 15, 7, 42).toLocalTime(); });
     click("worldClockRefresh");
     EXPECT_EQ(column(1), (QStringList{"+00:00", "+04:30", "-03:30", "+09:00", "+08:00", "-04:00"}));
     EXPECT_EQ(column(2)[0], QString("16:07"));
