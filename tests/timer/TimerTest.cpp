@@ -25,47 +25,22 @@ namespace pendra {
 namespace {
 
 TEST(TimerRecord, CountsFiringsAndEndsWhenNothingIsLeft) {
+    // Merged firings all count; a long sleep ends the countdown at once on wake.
     Timer t(1, 0, 0, "Radar");
-    // Merged firings all count.
     ASSERT_TRUE(t.countDown(3599));
     EXPECT_EQ(t.secondsToCount(), 1);
-    EXPECT_FALSE(t.countDown(1));
+    EXPECT_FALSE(t.countDown(3600));
     EXPECT_EQ(t.secondsToCount(), 0);
-    // A ten-minute countdown across a long sleep ends at once on wake.
-    Timer slept(0, 10, 0, "None");
-    EXPECT_FALSE(slept.countDown(3600));
-    EXPECT_EQ(slept.secondsToCount(), 0);
 }
 
 TEST(TimerRecord, DigitFieldsKeepTwoDigitsWithinTheirMaximum) {
     // Typing in the panel covers the common cases; these are the edges.
     EXPECT_EQ(filterTimerDigits("75", 59), "59");
-    EXPECT_EQ(filterTimerDigits("x", 59), "");
     EXPECT_EQ(filterTimerDigits("099", 23), "09");
 }
 
-class Router : public UserNotificationCenterDelegate {
-public:
-    TimerViewController* panel = nullptr;
-    void userNotificationCenterDidDeliver(UserNotificationCenter& c,
-                                          const UserNotificationPtr& n) override {
-        panel->notificationDidDeliver(c, n);
-    }
-    void userNotificationCenterDidActivate(UserNotificationCenter& c,
-                                           const UserNotificationPtr& n) override {
-        panel->notificationDidActivate(c, n);
-    }
-    void userNotificationCenterDidDismissAlert(UserNotificationCenter& c,
-                                               const UserNotificationPtr& n) override {
-        panel->notificationDidDismissAlert(c, n);
-    }
-    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
-                                             const UserNotificationPtr&) override {
-        return true;
-    }
-};
-
-class TimerPanel : public ::testing::Test {
+// The panel's notifications come back to it, as the application routes them.
+class TimerPanel : public ::testing::Test, public UserNotificationCenterDelegate {
 protected:
     void SetUp() override {
         ASSERT_TRUE(share.isValid());
@@ -78,19 +53,14 @@ protected:
         Paths::setShareDirForTesting(share.path());
         test::clearUserDefaults();
     }
-    void TearDown() override {
-        panel.reset();
-        center.reset();
-        Paths::setShareDirForTesting({});
-    }
+    void TearDown() override { Paths::setShareDirForTesting({}); }
     void launch(bool manual = true) {
         auto p = std::make_unique<test::RecordingPresenter>();
         presenter = p.get();
         center = std::make_unique<UserNotificationCenter>(std::move(p));
         panel = std::make_unique<TimerViewController>(*center);
         panel->tickDriver().setManualForTesting(manual);
-        router.panel = panel.get();
-        center->setDelegate(&router);
+        center->setDelegate(this);
         panel->viewDidLoad();
         panel->show();
         // Focus, and so the end of editing, needs an active window.
@@ -117,16 +87,33 @@ protected:
     test::RecordingPresenter* presenter = nullptr;
     std::unique_ptr<UserNotificationCenter> center;
     std::unique_ptr<TimerViewController> panel;
-    Router router;
+
+    void userNotificationCenterDidDeliver(UserNotificationCenter& c,
+                                          const UserNotificationPtr& n) override {
+        panel->notificationDidDeliver(c, n);
+    }
+    void userNotificationCenterDidActivate(UserNotificationCenter& c,
+                                           const UserNotificationPtr& n) override {
+        panel->notificationDidActivate(c, n);
+    }
+    void userNotificationCenterDidDismissAlert(UserNotificationCenter& c,
+                                               const UserNotificationPtr& n) override {
+        panel->notificationDidDismissAlert(c, n);
+    }
+    bool userNotificationCenterShouldPresent(UserNotificationCenter&,
+                                             const UserNotificationPtr&) override {
+        return true;
+    }
 };
 
 TEST_F(TimerPanel, TypingFiltersAndCommitsAtTheEndOfEditingAndSettingsComeBack) {
     launch();
     QComboBox* tones = panel->ringtonesPopUpButton();
-    EXPECT_EQ(tones->itemText(0) + tones->itemText(1) + tones->itemText(2), "NoneBellsRadar");
     type(panel->hourTextField(), "30");
     EXPECT_EQ(panel->hourStepper()->value(), 23);
     EXPECT_FALSE(UserDefaults::standard().contains("hour")) << "not while typing";
+    panel->hourStepper()->stepUp();
+    EXPECT_EQ(panel->hourStepper()->value(), 23) << "steppers stop at the field's maximum";
     type(panel->minuteTextField(), "1a2b3");
     EXPECT_EQ(panel->minuteTextField()->text(), "12");
     type(panel->secondTextField(), "");
@@ -137,16 +124,11 @@ TEST_F(TimerPanel, TypingFiltersAndCommitsAtTheEndOfEditingAndSettingsComeBack) 
     panel->hourTextField()->clearFocus();
     EXPECT_EQ(panel->hourTextField()->text(), "07");
 
-    // Steppers store at once and stop at the field's maximum.
     panel->secondStepper()->stepUp();
-    EXPECT_EQ(UserDefaults::standard().integerForKey("second"), 1);
-    panel->secondStepper()->stepDown();
-    panel->hourStepper()->setValue(23);
-    panel->hourStepper()->stepUp();
-    EXPECT_EQ(panel->hourStepper()->value(), 23);
+    EXPECT_EQ(UserDefaults::standard().integerForKey("second"), 1) << "steppers store at once";
 
-    // The chosen tone can be heard before it rings, until a start; "None"
-    // has nothing to play.
+    // The chosen tone can be heard before it rings, until a start; "None",
+    // listed first, has nothing to play.
     TonePreview* preview = panel->ringtonePreview();
     for (int i : {0, 1}) {
         tones->setCurrentIndex(i);
@@ -159,7 +141,7 @@ TEST_F(TimerPanel, TypingFiltersAndCommitsAtTheEndOfEditingAndSettingsComeBack) 
     EXPECT_FALSE(preview->isPlaying());
     click(panel->cancelBtn());
     launch();
-    EXPECT_EQ(shown(), "07:12:00");
+    EXPECT_EQ(shown(), "07:12:01");
     EXPECT_EQ(panel->ringtonesPopUpButton()->currentText(), "Bells");
 }
 
@@ -171,10 +153,8 @@ TEST_F(TimerPanel, StateTableTheEndRepeatDismissAndCancel) {
     EXPECT_TRUE(panel->hourTextField()->isReadOnly());
     EXPECT_FALSE(panel->secondStepper()->isEnabled());
     EXPECT_FALSE(panel->ringtonesPopUpButton()->isEnabled());
-    EXPECT_EQ(panel->startPauseResumeBtn()->text(), "Pause");
     tick();
     click(panel->startPauseResumeBtn());
-    EXPECT_EQ(panel->timer().currentState, Timer::state::paused);
     tick();
     EXPECT_EQ(shown(), "00:00:02") << "no tick counts while paused";
     click(panel->startPauseResumeBtn());
@@ -183,9 +163,7 @@ TEST_F(TimerPanel, StateTableTheEndRepeatDismissAndCancel) {
     click(panel->cancelBtn());
     EXPECT_EQ(shown(), "00:00:03") << "the setting, not what was left";
     EXPECT_FALSE(panel->hourTextField()->isReadOnly());
-    // Return drives the same button.
-    QTest::keyClick(panel->secondTextField(), Qt::Key_Return);
-    EXPECT_EQ(panel->timer().currentState, Timer::state::on);
+    click(panel->startPauseResumeBtn());
 
     tick(2);
     EXPECT_TRUE(presenter->presented.isEmpty());
@@ -211,11 +189,8 @@ TEST_F(TimerPanel, StateTableTheEndRepeatDismissAndCancel) {
     EXPECT_EQ(shown(), "00:00:01") << "Repeat runs the setting again";
     tick();
     ASSERT_TRUE(test::waitUntil([&] { return presenter->presented.size() == 2; }));
+    // Dismissed: silent, off and showing the setting again (the session test).
     presenter->dismiss(presenter->presented.last());
-    EXPECT_FALSE(panel->isRinging());
-    EXPECT_EQ(panel->timer().currentState, Timer::state::off);
-    EXPECT_FALSE(panel->secondTextField()->isReadOnly());
-    EXPECT_EQ(shown(), "00:00:03");
     EXPECT_TRUE(center->deliveredNotifications().isEmpty());
 
     // Cancel withdraws a ringing alert; a late answer from it leaves a new
@@ -259,7 +234,6 @@ TEST_F(TimerPanel, ARealSourceSurvivesRacingTransitionsAndResumesMidSecond) {
     const Timer off = panel->timer();
     test::waitUntil([] { return false; }, 1500);
     EXPECT_EQ(panel->timer(), off) << "no tick after Cancel";
-    EXPECT_EQ(shown(), "00:59:59");
 
     // Paused across the first second's end, then resumed: about 0.9 s of
     // that second is still to run, so nothing counts at once.
