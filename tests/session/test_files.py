@@ -66,9 +66,9 @@ class KilledWhileWriting(FileSession):
                 # one of three lists at the moment of the kill.
                 try:
                     for row in order:
-                        with app._cond:
+                        with app.changed:
                             while answered() < sent[0] - 1 and app.alive():
-                                app._cond.wait(0.2)
+                                app.changed.wait(0.2)
                         app.send("click alarmEnabled-%d" % row)
                         sent[0] += 1
                 except OSError:
@@ -96,6 +96,7 @@ class KilledWhileWriting(FileSession):
             enabled = [a["enabled"] for a in stored]
             self.assertIn(enabled, states[acked:sent[0] + 1],
                           msg + ": the file holds a list never written")
+        self.assertGreater(in_flight, 0, "no kill came while a write was under way")
         # A start clears what a killed write may leave behind.
         open(os.path.join(self.data, "alarms.json.Ab12Cd"), "w").close()
         self.start()

@@ -105,6 +105,7 @@ class Pendra:
         e = {k: v for k, v in dict(e, **(env or {})).items() if v is not None}  # None: unset
         self.lines = []
         self.blocks = []  # each a (windows, widgets) pair, newest last
+        self.changed = threading.Condition()  # notified on each line
         self._current = None
         session.own_files()
         self.proc = session._spawn("pendra-stderr", cmd, env=e, stdout=subprocess.PIPE,
@@ -126,6 +127,8 @@ class Pendra:
                 self._current[0 if line.startswith("window") else 1].append(_parse(line))
             else:
                 self.lines.append(line)
+            with self.changed:
+                self.changed.notify_all()
         log.close()
 
     def wait_for_line(self, pattern, timeout=15.0, start=0):
