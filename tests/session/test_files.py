@@ -11,7 +11,6 @@ import signal
 import subprocess
 import threading
 import time
-import unittest
 
 from harness import AlarmsFileCase, alarm, record_case, wait_until
 
@@ -156,7 +155,3 @@ class FailedWrites(FileSession):
         record_case("read-only-folder",
                     "the write into a read-only folder printed \"%s\" and left the file as it "
                     "was; once writable, the next write stored both changes" % line)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -17,8 +17,6 @@ class _VirtualPointer:
     """A pointer made through the wlr-virtual-pointer protocol, spoken over
     the compositor's Wayland socket: clicks for a Wayland session."""
 
-    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # evdev BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
-
     def __init__(self, socket_path, extent):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         self.sock.connect(socket_path)
@@ -68,7 +66,7 @@ class _VirtualPointer:
                 return events
             events.append((obj, word & 0xffff, body))
 
-    def click(self, x, y, button=1):
+    def click(self, x, y):
         t = int(time.monotonic() * 1000) & 0xffffffff
         w, h = self.extent
         self._send(self.pointer, 1, struct.pack("<IIIII", t, x, y, w, h))  # motion_absolute
@@ -76,7 +74,7 @@ class _VirtualPointer:
         self._roundtrip()
         time.sleep(0.05)
         for state in (1, 0):
-            self._send(self.pointer, 2, struct.pack("<III", t, self.BUTTONS[button], state))
+            self._send(self.pointer, 2, struct.pack("<III", t, 0x110, state))  # BTN_LEFT
             self._send(self.pointer, 4, struct.pack("<I", t))
             self._roundtrip()
 
@@ -117,7 +115,6 @@ class WaylandSession(Session):
 
     def _start_bus(self):
         self.env["QT_QPA_PLATFORM"] = "wayland"
-        self.own_files()
         super()._start_bus()
 
     def _start_x(self):
@@ -137,8 +134,7 @@ class WaylandSession(Session):
         self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
                                        self.size)
 
-    def start_tray(self, kind):
-        self.tray = kind
+    def _run_tray(self):
         folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
         write(os.path.join(folder, "config"), json.dumps(
             {"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
@@ -146,9 +142,7 @@ class WaylandSession(Session):
              "tray": {"icon-size": 20, "spacing": 4}}))
         write(os.path.join(folder, "style.css"), "* { border: none; border-radius: 0; "
               "min-height: 0; }\nwindow#waybar { background: #f0f0f0; }\n")
-        self.own_files()
         self._spawn("waybar", ["waybar"])
-        wait_until(self._tray_up, 20, what="a system tray")
 
     def _tray_parts(self):
         return [self.bus.has_owner("org.kde.StatusNotifierWatcher")]
@@ -158,9 +152,8 @@ class WaylandSession(Session):
 
     def start_dunst(self):
         write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
-        self.own_files()
         self._spawn("mako", ["mako"])
-        self.wait_for_name("org.freedesktop.Notifications")
+        self.wait_for_notifications()
 
     def stop(self):
         if getattr(self, "pointer", None):
@@ -168,8 +161,8 @@ class WaylandSession(Session):
             self.pointer = None
         super().stop()
 
-    def click(self, x, y, button=1):
-        self.pointer.click(x, y, button)
+    def click(self, x, y):
+        self.pointer.click(x, y)
 
     def grab(self, x, y, w, h):
         ppm = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"],
@@ -249,26 +242,24 @@ class GnomeSession(WaylandSession):
             return None
         return value if ok else None
 
-    def start_tray(self, kind):
-        self.tray = kind
+    def _run_tray(self):
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
-        wait_until(self._tray_up, 20, what="a system tray")
 
     def _stop_tray(self):
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
 
     def start_dunst(self):
-        self.wait_for_name("org.freedesktop.Notifications")
+        self.wait_for_notifications()
 
-    def click(self, x, y, button=1):
+    def click(self, x, y):
         self.eval(
             "(() => { const d = global._pendraPointer;"
             " const t = GLib.get_monotonic_time();"
             " d.notify_absolute_motion(t, %d, %d); return 1; })()" % (x, y))
         time.sleep(0.05)
         for state in ("PRESSED", "RELEASED"):
-            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), %d,"
-                      " imports.gi.Clutter.ButtonState.%s), 1" % (button, state))
+            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), 1,"
+                      " imports.gi.Clutter.ButtonState.%s), 1" % state)
 
     def boxes(self, actors):
         """[x, y, w, h] of each actor that a JavaScript array expression lists."""
