@@ -29,8 +29,9 @@ class DesktopChecks:
         self.session.click(*icon.center)
         return self.popover(app)
 
-    def assert_placed(self, pop, icon):
-        w, h = self.session.size
+    def check_clicks(self, app, icon):
+        """The icon opens the popover against it; it and an outside click close it."""
+        pop, (w, h) = self.open_by_icon(app, icon), self.session.size
         self.assertTrue(pop.x >= 0 and pop.y >= 0 and pop.x + pop.w <= w and pop.y + pop.h <= h,
                         "%r is not fully on the %dx%d screen" % (pop, w, h))
         # Pixels between the popover's nearest edge and the icon (0 if touching).
@@ -38,10 +39,6 @@ class DesktopChecks:
                   icon.y - (pop.y + pop.h), pop.y - (icon.y + icon.h), 0)
         if self.against_icon:
             self.assertLessEqual(gap, 40, "%r is not against %r" % (pop, icon))
-
-    def check_clicks(self, app, icon):
-        """The icon opens the popover against it; it and an outside click close it."""
-        self.assert_placed(self.open_by_icon(app, icon), icon)
         self.session.screenshot("open")
         if self.closing_clicks_unseen:
             print("\n%s: closing clicks not checked: %s" % (self.id(), self.closing_clicks_unseen))
@@ -51,7 +48,6 @@ class DesktopChecks:
         time.sleep(1.0)
         self.assertIsNone(app.window("popover"), "the second click reopened it")
         self.open_by_icon(app, icon)
-        w, h = self.session.size
         self.session.click(w // 2, h * 3 // 4)
         app.wait_window("popover", present=False)
 
@@ -78,7 +74,7 @@ class DesktopChecks:
 
     def test_an_alarm_rings_with_its_two_buttons(self):
         self.session.start_tray(self.tray)
-        monitor, start = self.session.monitor_notifications(), self.session.capture_position()
+        start = self.session.capture_position()
         self.start_ringing([alarm("Wake up"), alarm("Later", 8)])
         self.session.find_icon()
         # The tooltip hosts show, as the item exports it: (icon, pixmaps, title, text).
@@ -88,12 +84,12 @@ class DesktopChecks:
                     if n.startswith("org.kde.StatusNotifierItem-"))
         tip = bus.get(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "ToolTip")
         self.assertIn("Pendra - next alarm", tip[2] + " " + tip[3])
-        call = monitor.wait_for_notify(1, timeout=30)
+        call = self.monitor.wait_for_notify(1, timeout=30)
         self.assertEqual(call["actions"][2:], ["action", "Snooze", "other", "Dismiss"])
         # Critical, never expiring, and named after the desktop file that ships.
         self.assertEqual((call["hints"]["urgency"], call["hints"]["desktop-entry"],
                           call["timeout"]), (2, "pendra", 0))
-        wait_until(lambda: self.session.sounding_seconds(start) > 1.0, 30, what="the ringtone")
+        self.session.wait_for_sound(start, 1.0, "the ringtone")
         self.session.screenshot("ringing")
 
 

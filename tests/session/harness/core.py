@@ -2,7 +2,6 @@
 dunst and PulseAudio into a file; all stopped by process group, also on a signal."""
 
 import atexit
-import dataclasses
 import glob
 import json
 import os
@@ -15,7 +14,7 @@ import threading
 import time
 import unittest
 import warnings
-from collections import Counter
+from collections import Counter, namedtuple
 
 from Xlib import X, display as xdisplay
 
@@ -75,15 +74,7 @@ def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
-@dataclasses.dataclass
-class Widget:
-    x: int
-    y: int
-    w: int
-    h: int
-    kind: str
-    name: str
-    text: str
+class Widget(namedtuple("Widget", "x y w h kind name text")):
     center = property(lambda self: (self.x + self.w // 2, self.y + self.h // 2))
 
 
@@ -380,7 +371,7 @@ class Session:
                   '</property></property></property><property name="plugins" type="empty">'
                   '<property name="plugin-1" type="string" value="systray"/></property>'
                   '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
-            self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
+            self._spawn("tray", ["xfce4-panel", "--disable-wm-check"])
         else:
             cfg = write(self.path("tint2rc"),
                         "panel_items = TS\npanel_position = %s center horizontal\n"
@@ -388,7 +379,7 @@ class Session:
                         "systray_padding = 4 2 4\nsystray_icon_size = 22\n"
                         "systray_sort = ascending\ntaskbar_mode = single_desktop\n"
                         % ("bottom" if bottom else "top", self._PANEL_HEIGHT))
-            self._spawn("tint2", ["tint2", "-c", cfg])
+            self._spawn("tray", ["tint2", "-c", cfg])
 
     def selection_owned(self, name):
         return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
@@ -399,7 +390,7 @@ class Session:
             [self.bus.has_owner("org.kde.StatusNotifierWatcher")] if self.tray == "xfce" else [])
 
     def _stop_tray(self):
-        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
+        self.kill_service("tray")
 
     def restart_tray(self):
         self._stop_tray()

@@ -1,5 +1,6 @@
 """Wayland desktops: headless sway with waybar and mako, and GNOME Shell."""
 
+import glob
 import json
 import os
 import pwd
@@ -124,15 +125,10 @@ class WaylandSession(Session):
         env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_RENDERER="pixman")
         self._spawn("sway", ["sway", "-c", cfg], env=env)
-        runtime = self.env["XDG_RUNTIME_DIR"]
-
-        def socket():
-            names = [n for n in os.listdir(runtime)
-                     if n.startswith("wayland-") and not n.endswith(".lock")]
-            return names[0] if names else None
-        self.env["WAYLAND_DISPLAY"] = wait_until(socket, 20, what="sway's Wayland socket")
-        self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
-                                       self.size)
+        sockets = wait_until(lambda: glob.glob(self.path("runtime", "wayland-*[0-9]")), 20,
+                             what="sway's Wayland socket")
+        self.env["WAYLAND_DISPLAY"] = os.path.basename(sockets[0])
+        self.pointer = _VirtualPointer(sockets[0], self.size)
 
     def _run_tray(self):
         folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
@@ -142,13 +138,10 @@ class WaylandSession(Session):
              "tray": {"icon-size": 20, "spacing": 4}}))
         write(os.path.join(folder, "style.css"), "* { border: none; border-radius: 0; "
               "min-height: 0; }\nwindow#waybar { background: #f0f0f0; }\n")
-        self._spawn("waybar", ["waybar"])
+        self._spawn("tray", ["waybar"])
 
     def _tray_parts(self):
         return [self.bus.has_owner("org.kde.StatusNotifierWatcher")]
-
-    def _stop_tray(self):
-        self.kill_service("waybar")
 
     def start_dunst(self):
         write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
@@ -172,12 +165,8 @@ class WaylandSession(Session):
         return parts[3] if len(parts) == 4 else b""
 
     def screenshot(self, label):
-        out = self._shot_path(label)
-        png = subprocess.run(["grim", "-"], env=self.env, capture_output=True, timeout=30,
-                             **self.user_kw).stdout
-        with open(out, "wb") as f:
-            f.write(png)
-        return out
+        return write(self._shot_path(label), subprocess.run(
+            ["grim", "-"], env=self.env, capture_output=True, timeout=30, **self.user_kw).stdout)
 
     def desktop_content(self):
         """The bounds of what is shown off the panel (the one window or
