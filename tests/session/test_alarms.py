@@ -7,10 +7,10 @@ import os
 import subprocess
 import time
 
-from harness import AlarmsFileCase, alarm, wait_until, write
+from harness import SessionCase, alarm, wait_until, write
 
 
-class Ringing(AlarmsFileCase):
+class Ringing(SessionCase):
     def test_rings_at_its_minute_rising_gently_loops_the_sound_and_snooze_silences_it(self):
         s, start = self.session, self.session.capture_position()
         write(s.path("home", ".config", "Zentho", "Pendra.conf"), "[General]\ngentleWake=true\n")
@@ -50,7 +50,7 @@ class Ringing(AlarmsFileCase):
         self.assertEqual(len(monitor.calls), 1, "nothing but the notice")
 
 
-class Editing(AlarmsFileCase):
+class Editing(SessionCase):
     def test_a_new_alarm_and_a_sound_of_ones_own_chosen_through_the_popover_are_stored(self):
         s = self.session
         folder = os.path.join(self.data, "ringtones")

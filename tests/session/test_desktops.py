@@ -4,8 +4,7 @@ AppIndicator extension), also one that starts after Pendra or restarts."""
 import time
 import unittest
 
-from harness import (AlarmsFileCase, GnomeSession, WaylandSession, alarm, record_case,
-                     wait_until)
+from harness import GnomeSession, SessionCase, WaylandSession, alarm, record_case, wait_until
 
 WAYLAND_MISSING = WaylandSession.unavailable()
 GNOME_MISSING = GnomeSession.unavailable()
@@ -93,16 +92,16 @@ class DesktopChecks:
         self.session.screenshot("ringing")
 
 
-class Tint2Tray(DesktopChecks, AlarmsFileCase):
+class Tint2Tray(DesktopChecks, SessionCase):
     tray, session_options = "tint2", {"tray": False, "panel": "bottom"}  # XEmbed only
 
 
-class XfceTray(DesktopChecks, AlarmsFileCase):
+class XfceTray(DesktopChecks, SessionCase):
     tray = "xfce"
 
 
 @unittest.skipIf(WAYLAND_MISSING, "no Wayland session here: %s" % WAYLAND_MISSING)
-class SwayWaybar(DesktopChecks, AlarmsFileCase):
+class SwayWaybar(DesktopChecks, SessionCase):
     tray, session_class = "waybar", WaylandSession
 
     def popover(self, app):
@@ -112,7 +111,7 @@ class SwayWaybar(DesktopChecks, AlarmsFileCase):
 
 
 @unittest.skipIf(GNOME_MISSING, "no GNOME Shell session here: %s" % GNOME_MISSING)
-class GnomeShell(DesktopChecks, AlarmsFileCase):
+class GnomeShell(DesktopChecks, SessionCase):
     tray, session_class = "gnome", GnomeSession
     # mutter offers no layer shell: the popover opens where mutter puts it.
     against_icon = False

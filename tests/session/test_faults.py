@@ -9,10 +9,10 @@ import signal
 import struct
 import time
 
-from harness import AlarmsFileCase, alarm, libfaketime, record_case, wait_until, write
+from harness import SessionCase, alarm, libfaketime, record_case, wait_until, write
 
 
-class ServerComesAndGoes(AlarmsFileCase):
+class ServerComesAndGoes(SessionCase):
     def dismiss_in_alert_window(self, app, label):
         app.wait_window("alertWindow", timeout=30)
         app.wait_widget("alertSubtitle", text=label)
@@ -71,7 +71,7 @@ class ServerComesAndGoes(AlarmsFileCase):
 
         app = self.start_ringing([alarm("Hung server")])
         app.tray_icon()
-        dunst = s.service("dunst")
+        dunst = s.services["dunst"]
         os.kill(dunst.pid, signal.SIGSTOP)  # answers nothing from here on
         try:
             app.wait_window("alertWindow", timeout=20)
@@ -91,7 +91,7 @@ class ServerComesAndGoes(AlarmsFileCase):
         self.assertTrue(self.stored()[0]["isSnoozed"])
 
 
-class SoundFaults(AlarmsFileCase):
+class SoundFaults(SessionCase):
     def test_a_broken_ringtone_or_sound_module_still_sound_and_no_server_is_said(self):
         s = self.session
         # The program as installed, in a tree of the test's own to break.
@@ -132,7 +132,7 @@ def epoch(fake):
     return time.mktime(time.strptime("2026-12-07 " + fake, "%Y-%m-%d %H:%M:%S"))
 
 
-class ClockJumps(AlarmsFileCase):
+class ClockJumps(SessionCase):
     def set_clock(self, fake):
         # A relative offset, re-read on every call: the faked clock is the
         # real one plus it, so the test knows the program's time exactly.
@@ -185,7 +185,7 @@ def renames_onto(fd, name):
             i += 16 + size
 
 
-class TwoAtOnce(AlarmsFileCase):
+class TwoAtOnce(SessionCase):
     def test_two_started_together_leave_one_and_the_file_written_once(self):
         self.plant([alarm("Only once", enabled=False)])
         libc = ctypes.CDLL(None)

@@ -11,12 +11,12 @@ import subprocess
 import threading
 import time
 
-from harness import AlarmsFileCase, alarm, record_case, wait_until
+from harness import SessionCase, alarm, record_case, wait_until
 
 ROWS = 8
 
 
-class FileSession(AlarmsFileCase):
+class FileSession(SessionCase):
     session_options = {"sound": False}
 
     def setUp(self):

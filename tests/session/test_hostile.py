@@ -7,13 +7,13 @@ import os
 import shutil
 import time
 
-from harness import AlarmsFileCase, alarm, record_case, wait_until, write
+from harness import SessionCase, alarm, record_case, wait_until, write
 
 LABELS = ["<b>bold</b> & <a href='x'>link</a>", "tab\there bell\x07 escape\x1b[31m",
           "\u202eevil\u202c שלום עולם", "x" * 10000]
 
 
-class HostileSession(AlarmsFileCase):
+class HostileSession(SessionCase):
     session_options = {"sound": False}
 
 

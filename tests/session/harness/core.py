@@ -86,10 +86,9 @@ class Pendra:
         e = dict(session.env)
         e["PENDRA_TEST_INTROSPECT"] = "1"
         if faketime:
-            # The library itself, not the faketime wrapper: the wrapper does
-            # not pass SIGTERM on, and the program would outlive terminate().
-            # The monotonic clock stays real so that Qt's timers and the sound
-            # keep their pace.
+            # The library itself, not the faketime wrapper, which does not pass
+            # SIGTERM on; the monotonic clock stays real so that Qt's timers
+            # and the sound keep their pace.
             e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime,
                       "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
         e = {k: v for k, v in dict(e, **(env or {})).items() if v is not None}  # None: unset
@@ -97,7 +96,8 @@ class Pendra:
         self.blocks = []  # each a (windows, widgets) pair, newest last
         self.changed = threading.Condition()  # notified on each line
         self._current = None
-        self.proc = session._spawn("pendra-stderr", [binary or session.binary], env=e, stdout=subprocess.PIPE,
+        self.proc = session._spawn("pendra-stderr", [binary or session.binary], env=e,
+                                   stdout=subprocess.PIPE,
                                    stdin=subprocess.PIPE if stdin else subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -248,7 +248,7 @@ class Session:
         self.artifacts = os.path.join(
             os.environ.get("PENDRA_ARTIFACTS") or os.path.join(BUILD, "session-artifacts"),
             self.name)
-        self._children, self._services, self._shot = [], {}, 0
+        self._children, self.services, self._shot = [], {}, 0  # services: the newest of a name
         self._x = self.bus = self.dir = self.env = None
         self.user_kw = {}  # Popen arguments that run a process as the session's user
 
@@ -294,7 +294,7 @@ class Session:
         for p in reversed(self._children):
             _kill(p)
         self._children.clear()
-        self._services.clear()
+        self.services.clear()
         if self.dir and os.environ.get("PENDRA_KEEP_SESSION") != "1":
             shutil.rmtree(self.dir, ignore_errors=True)
 
@@ -307,14 +307,11 @@ class Session:
                                  stderr=log, stdin=kw.pop("stdin", subprocess.DEVNULL),
                                  start_new_session=True, **self.user_kw, **kw)
         self._children.append(p)
-        self._services[name] = p
+        self.services[name] = p
         return p
 
-    def service(self, name):
-        return self._services.get(name)
-
     def kill_service(self, name):
-        p = self._services.pop(name, None)
+        p = self.services.pop(name, None)
         if p is not None:
             _kill(p, signal.SIGKILL)
             self._children.remove(p)
@@ -539,7 +536,8 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
 
 
 class SessionCase(unittest.TestCase):
-    """A test with a session of its own, whose screen is kept at the end."""
+    """A test with a session of its own, whose screen is kept at the end, and
+    the program's alarms file at hand."""
 
     session_class, session_options = Session, {}
 
@@ -547,17 +545,12 @@ class SessionCase(unittest.TestCase):
         self.session = self.session_class(self.id(), **self.session_options)
         self.session.start()
         self.addCleanup(self.session.stop)
-
-    def tearDown(self):
-        self.session.screenshot("end")
-
-
-class AlarmsFileCase(SessionCase):
-    def setUp(self):
-        super().setUp()
         self.data = self.session.path("home", ".local", "share", "Pendra")
         self.file = os.path.join(self.data, "alarms.json")
         os.makedirs(self.data, exist_ok=True)
+
+    def tearDown(self):
+        self.session.screenshot("end")
 
     def plant(self, alarms):
         """The alarms file, with no record of an earlier run to report missed alarms from."""
