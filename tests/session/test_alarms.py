@@ -1,7 +1,6 @@
-"""Alarms with the real binary: rung at their minute through dunst with the
-ringtone on the sound server and snoozed there, reported when missed while
-quit, added and given a sound of one's own through the popover. The rules
-behind them are the unit tests'."""
+"""Alarms with the real binary: rung through dunst and the sound server and
+snoozed there, reported when missed while quit, added and given a sound of
+one's own through the popover. The rules behind them are the unit tests'."""
 
 import os
 import subprocess
@@ -34,20 +33,18 @@ class Ringing(SessionCase):
         app.wait_widget("alarmGentleWake", pred=lambda w: w.kind.startswith("checked"))
 
     def test_an_alarm_passed_while_quit_is_reported_not_rung(self):
-        self.plant([alarm("Wake up")])
-        app = self.session.start_pendra(faketime="2026-12-07 06:50:00")
+        app = self.start_ringing([alarm("Wake up")], faketime="2026-12-07 06:50:00")
         app.tray_icon()
         self.assertEqual(app.stop(), 0)
 
-        monitor = self.session.monitor_notifications()
         start = self.session.capture_position()
         app = self.session.start_pendra(faketime="2026-12-07 07:20:00")
-        call = monitor.wait_for_notify(1, timeout=30)
+        call = self.monitor.wait_for_notify(1, timeout=30)
         self.assertEqual((call["summary"], call["body"]), ("Missed alarm", "7:00am Wake up"))
         self.assertLess(self.session.sounding_seconds(start), 0.2, "a missed alarm rang")
         self.session.dunst_invoke("Dismiss")
         wait_until(lambda: self.session.dunst_shown_count() == 0, 10, what="the notice answered")
-        self.assertEqual(len(monitor.calls), 1, "nothing but the notice")
+        self.assertEqual(len(self.monitor.calls), 1, "nothing but the notice")
 
 
 class Editing(SessionCase):
@@ -57,9 +54,7 @@ class Editing(SessionCase):
         os.makedirs(folder)
         subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", os.path.join(folder, "Aurora.wav"),
                         "synth", "1.5", "sine", "660", "vol", "0.5"], check=True)
-        self.plant([alarm("Own sound", 6, 59)])
-        monitor = s.monitor_notifications()
-        app = s.start_pendra(faketime="2026-12-07 06:58:20")
+        app = self.start_ringing([alarm("Own sound", 6, 59)], faketime="2026-12-07 06:58:20")
         app.open_tab("Alarms")
         app.click("alarmNew")  # at the next full hour, listed second
         app.type_into("alarmLabelEdit", "Tea <i>time</i>")
@@ -80,6 +75,6 @@ class Editing(SessionCase):
         wait_until(lambda: stored()["Own sound"][0] == "Aurora", 10, what="the choice stored")
         self.assertEqual(stored()["Tea <i>time</i>"][1], [False] * 3 + [True] + [False] * 3)
         start = s.capture_position()
-        monitor.wait_for_notify(1, timeout=50)
+        self.monitor.wait_for_notify(1, timeout=50)
         s.wait_for_sound(start, 2.5, "the own sound, looped", timeout=20)
         self.assertFalse(app.has_line("something went wrong"), app.lines[-10:])

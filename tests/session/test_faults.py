@@ -145,21 +145,19 @@ class ClockJumps(SessionCase):
         env = {"FAKETIME_DONT_FAKE_MONOTONIC": "1", "FAKETIME_TIMESTAMP_FILE": self.clock,
                "FAKETIME_NO_CACHE": "1", "LD_PRELOAD": libfaketime()}
         for case, to in (("clock-forwards", "07:02:00"), ("clock-backwards", "06:59:30")):
-            self.plant([alarm("Jump", ringtone="None")])
             self.set_clock("06:59:50")
-            monitor = self.session.monitor_notifications()
-            app = self.session.start_pendra(env=env)
+            app = self.start_ringing([alarm("Jump", ringtone="None")], faketime=None, env=env)
             app.tray_icon()
             time.sleep(2)
             self.set_clock(to)
             jumped = time.time()
-            monitor.wait_for_notify(1, timeout=60)
+            self.monitor.wait_for_notify(1, timeout=60)
             late, off = time.time() - jumped, time.time() + self.offset - epoch("07:00:00")
             time.sleep(5)
-            self.assertEqual([c["body"] for c in monitor.calls], ["Jump"], case)
+            self.assertEqual([c["body"] for c in self.monitor.calls], ["Jump"], case)
             self.assertTrue(app.alive())
             app.stop()
-            monitor.close()
+            self.monitor.close()
             if case == "clock-forwards":
                 record_case(case, "jumped from 06:59:52 to 07:02:00 past a 07:00 alarm: it rang "
                             "once, %.1f s after the jump" % late, seconds_after_jump=round(late, 1))

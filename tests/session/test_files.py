@@ -1,7 +1,6 @@
-"""The alarms file under faults: the real binary killed while it rewrites the
-file, a full disk and a read-only folder. The file always holds a whole list
-the program wrote, and alarms changed while writing failed are stored by the
-next write that succeeds."""
+"""The alarms file under SIGKILL mid-write, a full disk and a read-only folder:
+it always holds a whole list the program wrote, and the next good write stores
+what failed."""
 
 import os
 import random

@@ -13,11 +13,7 @@ LABELS = ["<b>bold</b> & <a href='x'>link</a>", "tab\there bell\x07 escape\x1b[3
           "\u202eevil\u202c שלום עולם", "x" * 10000]
 
 
-class HostileSession(SessionCase):
-    session_options = {"sound": False}
-
-
-class HostileText(HostileSession):
+class HostileText(SessionCase):
     def test_labels_and_cities_show_as_plain_text_and_stray_signals_are_ignored(self):
         s = self.session
         # Stored entries are city names; unknown ones keep their row empty.
@@ -87,7 +83,9 @@ class HostileText(HostileSession):
                     "%d forged ActionInvoked and NotificationClosed signals from another "
                     "client were each ignored with a line; the alarm went on ringing until "
                     "the server's own close" % len(forged), signals=len(forged))
-class BrokenAlarmsPath(HostileSession):
+
+
+class BrokenAlarmsPath(SessionCase):
     def start_and_hear(self, what):
         app = self.session.start_pendra()
         app.tray_icon()

@@ -64,8 +64,7 @@ class Installed(SessionCase):
             self.assertNotIn(word, image)
 
     def start_and_open(self, binary):
-        """Opens its popover from the icon (every panel has loaded by then); the
-        finished app."""
+        """The finished app, once its icon opened the popover (with every panel loaded)."""
         s = self.session
         app = s.start_pendra(binary=binary)
         icon = s.find_icon(timeout=20)

@@ -1,7 +1,6 @@
-"""The real binary's tray icon, popover and quitting; its timer, set through the
-popover and ended by "Timer done" in dunst with the ringtone on the sound server;
-its stopwatch counting on while the popover is closed; and its world clock, whose
-cities keep across a restart."""
+"""The real binary's popover and quitting; its timer ringing through dunst and the
+sound server, its stopwatch counting on while the popover is closed, and its world
+clock's cities kept across a restart."""
 
 import re
 import subprocess
@@ -80,7 +79,7 @@ class Tabs(SessionCase):
         time.sleep(1.0)
         self.assertLess(s.sounding_now(2.0), 0.2, "still ringing after Dismiss")
 
-    def test_the_stopwatch_runs_while_the_popover_is_closed_then_stops_and_resets(self):
+    def test_the_stopwatch_runs_on_while_the_popover_is_closed(self):
         app = self.app
         shown = lambda: hundredths(app.wait_widget("timeLbl").text)
         wait_shown = lambda pred, what: wait_until(lambda: pred(shown()), 20.0, what=what)
@@ -109,12 +108,7 @@ class Tabs(SessionCase):
         gone = time.monotonic() - closed_at
         wait_shown(lambda t: t >= before + int(gone * 100) - 10, "time counted while closed")
 
-        app.click("startStopBtn")
-        app.wait_widget("lapBtn", text="Reset")
-        app.click("lapBtn")
-        app.wait_widget("timeLbl", text="00:00.00")
-
-    def test_world_clock_adds_cities_shows_offsets_and_times_deletes_and_keeps_them(self):
+    def test_world_clock_cities_are_added_deleted_and_kept_across_a_restart(self):
         app = self.app
         app.open_tab("World Clock")
         # A long name, a zone behind UTC, and one on the far side of the date line.

@@ -143,15 +143,13 @@ class Pendra:
     def window(self, name):
         return next((w for w in self.screen()[0] if name in (w.kind, w.name)), None)
 
-    def widget(self, name=None, text=None):
-        return next((w for w in self.screen()[1] if name in (None, w.name) and text in (None, w.text)),
-                    None)
+    def widget(self, name=None, text=None, pred=None):
+        return next((w for w in self.screen()[1] if name in (None, w.name)
+                     and text in (None, w.text) and (pred is None or pred(w))), None)
 
     def wait_widget(self, name=None, text=None, pred=None):
-        def find():
-            w = self.widget(name, text)
-            return w if w and (pred is None or pred(w)) else None
-        return wait_until(find, 10, what="widget %r %r" % (name, text))
+        return wait_until(lambda: self.widget(name, text, pred), 10,
+                          what="widget %r %r" % (name, text))
 
     def wait_window(self, name, timeout=10.0, present=True):
         return wait_until(lambda: self.window(name) if present else not self.window(name),
@@ -159,10 +157,9 @@ class Pendra:
 
     def tray_icon(self, timeout=10.0):
         # Before the tray embeds it, the icon's window stands at the origin.
-        def embedded():
-            w = self.window("QSystemTrayIconSys")
-            return w if w and (w.x, w.y) != (0, 0) else None
-        return wait_until(embedded, timeout, what="tray icon")
+        return wait_until(lambda: next((w for w in self.screen()[0] if (w.x, w.y) != (0, 0)
+                                        and w.name == "QSystemTrayIconSys"), None),
+                          timeout, what="tray icon")
 
     def open_tab(self, label):
         """Opens the popover from the tray icon at the tab titled `label`."""
@@ -514,8 +511,7 @@ class Session:
         return self.sounding_seconds(start)
 
     def wait_for_sound(self, start, seconds, what, timeout=30):
-        """Waits until more than `seconds` sounded since start; times out
-        with what the sound server got."""
+        """Waits for more than `seconds` of sound since start; a timeout tells what the sink got."""
         try:
             wait_until(lambda: self.sounding_seconds(start) > seconds, timeout, what=what)
         except TimeoutError:
@@ -536,8 +532,7 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
 
 
 class SessionCase(unittest.TestCase):
-    """A test with a session of its own, whose screen is kept at the end, and
-    the program's alarms file at hand."""
+    """A test with a session of its own (its screen kept at the end) and the alarms file."""
 
     session_class, session_options = Session, {}
 
@@ -562,11 +557,11 @@ class SessionCase(unittest.TestCase):
         with open(self.file, encoding="utf-8") as f:
             return json.load(f)
 
-    def start_ringing(self, alarms, **kw):
-        """The program five seconds before its alarms' minute, watched by self.monitor."""
+    def start_ringing(self, alarms, faketime="2026-12-07 06:59:55", **kw):
+        """The program with these alarms, 5 s before their minute unless told, and self.monitor."""
         self.plant(alarms)
         self.monitor = self.session.monitor_notifications()
-        return self.session.start_pendra(faketime="2026-12-07 06:59:55", **kw)
+        return self.session.start_pendra(faketime=faketime, **kw)
 
 
 
