@@ -246,7 +246,7 @@ class Session:
             os.environ.get("PENDRA_ARTIFACTS") or os.path.join(BUILD, "session-artifacts"),
             self.name)
         self._children, self.services, self._shot = [], {}, 0  # services: the newest of a name
-        self._x = self.bus = self.dir = self.env = None
+        self._x = self.bus = self.pointer = self.dir = self.env = None
         self.user_kw = {}  # Popen arguments that run a process as the session's user
 
     def path(self, *parts):
@@ -284,10 +284,10 @@ class Session:
     def stop(self):
         if self in _LIVE_SESSIONS:
             _LIVE_SESSIONS.remove(self)
-        for conn in (self._x, self.bus):
+        for conn in (self._x, self.bus, self.pointer):
             if conn:
                 conn.close()
-        self._x = self.bus = None
+        self._x = self.bus = self.pointer = None
         for p in reversed(self._children):
             _kill(p)
         self._children.clear()

@@ -36,6 +36,9 @@ class _VirtualPointer:
         self._send(manager, 0, struct.pack("<II", seat, self.pointer))
         self._roundtrip()
 
+    def close(self):
+        self.sock.close()
+
     def _send(self, obj, opcode, body=b""):
         self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
 
@@ -145,12 +148,6 @@ class WaylandSession(Session):
         write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
         self._spawn("mako", ["mako"])
         self.wait_for_notifications()
-
-    def stop(self):
-        if getattr(self, "pointer", None):
-            self.pointer.sock.close()
-            self.pointer = None
-        super().stop()
 
     def click(self, x, y):
         self.pointer.click(x, y)
