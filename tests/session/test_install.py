@@ -7,9 +7,8 @@ import shutil
 import struct
 import subprocess
 import tempfile
-import unittest
 
-from harness import Session, wait_until
+from harness import SessionCase, wait_until
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 BUILD = os.environ.get("PENDRA_BUILD_DIR") or os.path.join(SOURCE, "build")
@@ -26,14 +25,18 @@ def run(cmd, **kw):
     return r.stdout
 
 
-class Installed(unittest.TestCase):
+class Installed(SessionCase):
+    session_options = {"sound": False, "notifications": False}
+
     def setUp(self):
+        super().setUp()
         self.scratch = tempfile.mkdtemp(prefix="pendra-install-")
         self.addCleanup(shutil.rmtree, self.scratch, True)
 
-    def assert_layout(self, prefix):
-        share = os.path.join(prefix, "share")
-        self.assertTrue(os.access(os.path.join(prefix, "bin", "pendra"), os.X_OK))
+    def assert_installed(self, prefix):
+        """Its files in place, and the program finds its ringtones and shows its icon."""
+        share, binary = os.path.join(prefix, "share"), os.path.join(prefix, "bin", "pendra")
+        self.assertTrue(os.access(binary, os.X_OK))
         self.assertTrue(os.path.isfile(os.path.join(prefix, "lib", "pendra", "pendra-audio.so")))
         tones = sorted(f[:-4] for f in os.listdir(os.path.join(share, "pendra", "ringtones")))
         self.assertEqual(tones, RINGTONES)
@@ -50,44 +53,44 @@ class Installed(unittest.TestCase):
                 head = f.read(24)
             self.assertEqual((head[:8], struct.unpack(">II", head[16:24])),
                              (b"\x89PNG\r\n\x1a\n", (size, size)), png)
-
-    def start_and_open(self, binary):
-        """Opens its popover from the icon (every panel has loaded by then); the
-        finished app."""
-        with Session(self.id(), sound=False, notifications=False) as s:
-            app = s.start_pendra(binary=binary)
-            icon = s.find_icon(timeout=20)
-            # An icon that failed to load leaves the tray slot one flat colour.
-            def drawn():
-                rgb = s.grab(icon.x, icon.y, icon.w, icon.h)
-                return len({rgb[i:i + 3] for i in range(0, len(rgb) - 2, 3)}) >= 3
-            wait_until(drawn, 15, what="a drawn tray icon")
-            s.click(*icon.center)
-            app.wait_for_line(r"^24 hour time: ", timeout=15)
-            s.screenshot("popover")
-            self.assertEqual(app.stop(), 0)
-            return app
-
-    def assert_finds_its_ringtones(self, binary):
         app = self.start_and_open(binary)
         self.assertFalse(app.has_line(r"^Error reading ringtones"), app.lines[-20:])
-        # Built without test hooks: deaf to the harness's switch, no command words.
-        self.assertEqual(app.blocks, [])
+        self.assertEqual(app.blocks, [])  # deaf to the harness's switch
         with open(binary, "rb") as f:
             image = f.read()
-        # The switches are Latin-1, the command words UTF-16 (QStringLiteral).
+        # Built without test hooks: no switches (Latin-1), no command words (UTF-16).
         for word in ("PENDRA_TEST_INTROSPECT".encode(), "introspect-begin".encode("utf-16-le"),
                      "clicked-at".encode("utf-16-le")):
             self.assertNotIn(word, image)
 
-    def test_make_install_into_a_destdir(self):
+    def start_and_open(self, binary):
+        """The finished app, once its icon opened the popover (with every panel loaded)."""
+        s = self.session
+        app = s.start_pendra(binary=binary)
+        icon = s.find_icon(timeout=20)
+        # An icon that failed to load leaves the tray slot one flat colour.
+        def drawn():
+            rgb = s.grab(icon.x, icon.y, icon.w, icon.h)
+            return len({rgb[i:i + 3] for i in range(0, len(rgb) - 2, 3)}) >= 3
+        wait_until(drawn, 15, what="a drawn tray icon")
+        s.click(*icon.center)
+        app.wait_for_line(r"^24 hour time: ", timeout=15)
+        s.screenshot("popover")
+        self.assertEqual(app.stop(), 0)
+        return app
+
+    def test_make_install_into_a_destdir_then_the_binary_alone(self):
         root = os.path.join(self.scratch, "root")
         # Any prefix works: the binary looks for its data relative to itself.
         run(["make", "-C", SOURCE, "install", "BUILD=" + BUILD, "PREFIX=/opt/pendra",
              "DESTDIR=" + root], timeout=1500)
-        prefix = os.path.join(root, "opt", "pendra")
-        self.assert_layout(prefix)
-        self.assert_finds_its_ringtones(os.path.join(prefix, "bin", "pendra"))
+        self.assert_installed(os.path.join(root, "opt", "pendra"))
+        # Without the share folder beside its bin/, it says where it looked.
+        lonely = shutil.copytree(os.path.join(root, "opt", "pendra", "bin"),
+                                 os.path.join(self.scratch, "lonely", "bin"))
+        app = self.start_and_open(os.path.join(lonely, "pendra"))
+        self.assertTrue(app.has_line(r"^Error reading ringtones: .*lonely/share/pendra/ringtones"),
+                        app.lines[-20:])
 
     def test_deb_unpacked_into_a_scratch_root(self):
         run(["make", "-C", SOURCE, "package", "BUILD=" + BUILD], timeout=1500)
@@ -104,18 +107,4 @@ class Installed(unittest.TestCase):
         run(["dpkg-query", "-W", *(dep.split("|")[0].split()[0] for dep in depends)])
         root = os.path.join(self.scratch, "root")
         run(["dpkg", "-x", deb, root])
-        self.assert_layout(os.path.join(root, "usr"))
-        self.assert_finds_its_ringtones(os.path.join(root, "usr", "bin", "pendra"))
-
-    def test_a_binary_without_its_share_folder_reports_it(self):
-        bindir = os.path.join(self.scratch, "lonely", "bin")
-        os.makedirs(bindir)
-        binary = os.path.join(bindir, "pendra")
-        shutil.copy2(os.path.join(BUILD, "bin", "pendra"), binary)
-        app = self.start_and_open(binary)
-        self.assertTrue(app.has_line(r"^Error reading ringtones: .*lonely/share/pendra/ringtones"),
-                        app.lines[-20:])
-
-
-if __name__ == "__main__":
-    unittest.main()
+        self.assert_installed(os.path.join(root, "usr"))

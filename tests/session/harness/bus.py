@@ -1,7 +1,6 @@
 """The session bus through jeepney: calls, and a monitor of the notification traffic."""
 
 import threading
-import time
 
 from jeepney import (DBusAddress, HeaderFields, MatchRule, MessageType, new_method_call,
                      new_signal)
@@ -40,11 +39,11 @@ class Bus:
 
 
 class NotificationMonitor:
-    """Notify calls (dicts: app, summary, body, actions, hints, id, time) and the
-    server's NotificationClosed and ActionInvoked signals, as the bus carries them."""
+    """Notify calls (dicts: summary, body, actions, hints, timeout, id) and the
+    server's NotificationClosed signals, as the bus carries them."""
 
     def __init__(self, address):
-        self.calls, self.closed, self.invoked = [], [], []
+        self.calls, self.closed = [], []
         self.conn = open_dbus_connection(address)
         rules = [MatchRule(type="method_call", interface=NOTIFICATIONS),
                  MatchRule(type="signal", interface=NOTIFICATIONS), MatchRule(type="method_return")]
@@ -62,10 +61,10 @@ class NotificationMonitor:
             kind, fields = msg.header.message_type, msg.header.fields
             member = fields.get(HeaderFields.member)
             if kind == MessageType.method_call and member == "Notify":
-                app, _replaces, _icon, summary, body, actions, hints, timeout = msg.body
-                call = {"app": app, "summary": summary, "body": body, "actions": list(actions),
+                _app, _replaces, _icon, summary, body, actions, hints, timeout = msg.body
+                call = {"summary": summary, "body": body, "actions": list(actions),
                         "hints": {k: v[1] for k, v in hints.items()}, "timeout": timeout,
-                        "id": None, "time": time.time()}
+                        "id": None}
                 pending[(fields.get(HeaderFields.sender), msg.header.serial)] = call
                 self.calls.append(call)
             elif kind == MessageType.method_return:
@@ -74,8 +73,6 @@ class NotificationMonitor:
                     pending.pop(key)["id"] = msg.body[0]
             elif member == "NotificationClosed":
                 self.closed.append(tuple(msg.body))
-            elif member == "ActionInvoked":
-                self.invoked.append(tuple(msg.body))
 
     def wait_for_notify(self, count=1, timeout=15):
         from .core import wait_until

@@ -2,7 +2,6 @@
 dunst and PulseAudio into a file; all stopped by process group, also on a signal."""
 
 import atexit
-import dataclasses
 import glob
 import json
 import os
@@ -15,6 +14,7 @@ import threading
 import time
 import unittest
 import warnings
+from collections import Counter, namedtuple
 
 from Xlib import X, display as xdisplay
 
@@ -41,7 +41,6 @@ signal.signal(signal.SIGHUP, _cleanup_all)
 
 
 def inside(inner, outer):
-    """Whether widget or window `inner` lies wholly within `outer`."""
     return (inner.x >= outer.x and inner.y >= outer.y and inner.x + inner.w <= outer.x + outer.w
             and inner.y + inner.h <= outer.y + outer.h)
 
@@ -51,7 +50,6 @@ def libfaketime():
 
 
 def write(path, text):
-    """Writes text (str or bytes) into path, making its folder; returns path."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(text if isinstance(text, bytes) else text.encode())
@@ -76,38 +74,30 @@ def wait_until(pred, timeout=10.0, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
-@dataclasses.dataclass
-class Widget:
-    x: int
-    y: int
-    w: int
-    h: int
-    kind: str
-    name: str
-    text: str
+class Widget(namedtuple("Widget", "x y w h kind name text")):
     center = property(lambda self: (self.x + self.w // 2, self.y + self.h // 2))
-    enabled = property(lambda self: not self.kind.endswith("-disabled"))
-    checked = property(lambda self: self.kind.startswith("checked"))
 
 
 class Pendra:
     """The real binary, with its standard output collected line by line."""
 
-    def __init__(self, session, args=(), env=None, faketime=None, binary=None, stdin=False):
+    def __init__(self, session, env=None, faketime=None, binary=None, stdin=False):
         self.session = session
-        cmd = [binary or session.binary, *args]
         e = dict(session.env)
         e["PENDRA_TEST_INTROSPECT"] = "1"
         if faketime:
-            # The library itself, not the faketime wrapper: the wrapper does
-            # not pass SIGTERM on, and the program would outlive terminate().
-            e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime})
+            # The library itself, not the faketime wrapper, which does not pass
+            # SIGTERM on; the monotonic clock stays real so that Qt's timers
+            # and the sound keep their pace.
+            e.update({"LD_PRELOAD": libfaketime(), "FAKETIME": "@" + faketime,
+                      "FAKETIME_DONT_FAKE_MONOTONIC": "1"})
         e = {k: v for k, v in dict(e, **(env or {})).items() if v is not None}  # None: unset
         self.lines = []
         self.blocks = []  # each a (windows, widgets) pair, newest last
+        self.changed = threading.Condition()  # notified on each line
         self._current = None
-        session.own_files()
-        self.proc = session._spawn("pendra-stderr", cmd, env=e, stdout=subprocess.PIPE,
+        self.proc = session._spawn("pendra-stderr", [binary or session.binary], env=e,
+                                   stdout=subprocess.PIPE,
                                    stdin=subprocess.PIPE if stdin else subprocess.DEVNULL)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -126,15 +116,16 @@ class Pendra:
                 self._current[0 if line.startswith("window") else 1].append(_parse(line))
             else:
                 self.lines.append(line)
+            with self.changed:
+                self.changed.notify_all()
         log.close()
 
-    def wait_for_line(self, pattern, timeout=15.0, start=0):
-        """Waits for a trace line matching the regex; returns its match."""
+    def wait_for_line(self, pattern, timeout=15.0):
         rx = re.compile(pattern)
 
         def found():
             over = not self._reader.is_alive()  # checked first: no line can come after
-            m = next((m for m in map(rx.search, self.lines[start:]) if m), None)
+            m = next((m for m in map(rx.search, self.lines) if m), None)
             if not m and over:
                 raise TimeoutError("the output ended")
             return m
@@ -152,15 +143,13 @@ class Pendra:
     def window(self, name):
         return next((w for w in self.screen()[0] if name in (w.kind, w.name)), None)
 
-    def widget(self, name=None, text=None):
-        return next((w for w in self.screen()[1] if name in (None, w.name) and text in (None, w.text)),
-                    None)
+    def widget(self, name=None, text=None, pred=None):
+        return next((w for w in self.screen()[1] if name in (None, w.name)
+                     and text in (None, w.text) and (pred is None or pred(w))), None)
 
-    def wait_widget(self, name=None, text=None, timeout=10.0, pred=None):
-        def find():
-            w = self.widget(name, text)
-            return w if w and (pred is None or pred(w)) else None
-        return wait_until(find, timeout, what="widget %r %r" % (name, text))
+    def wait_widget(self, name=None, text=None, pred=None):
+        return wait_until(lambda: self.widget(name, text, pred), 10,
+                          what="widget %r %r" % (name, text))
 
     def wait_window(self, name, timeout=10.0, present=True):
         return wait_until(lambda: self.window(name) if present else not self.window(name),
@@ -168,14 +157,14 @@ class Pendra:
 
     def tray_icon(self, timeout=10.0):
         # Before the tray embeds it, the icon's window stands at the origin.
-        def embedded():
-            w = self.window("QSystemTrayIconSys")
-            return w if w and (w.x, w.y) != (0, 0) else None
-        return wait_until(embedded, timeout, what="tray icon")
+        return wait_until(lambda: next((w for w in self.screen()[0] if (w.x, w.y) != (0, 0)
+                                        and w.name == "QSystemTrayIconSys"), None),
+                          timeout, what="tray icon")
 
     def open_tab(self, label):
-        """Clicks the tray icon and the tab titled `label`; returns the popover."""
-        self.session.click(*self.tray_icon().center)
+        """Opens the popover from the tray icon at the tab titled `label`."""
+        if not self.window("popover"):
+            self.session.click(*self.tray_icon().center)
         pop = self.wait_window("popover")
         tab = self.wait_widget(text=label, pred=lambda w: w.kind.startswith("tab"))
         if tab.kind != "tab-current":
@@ -183,10 +172,21 @@ class Pendra:
             self.wait_widget(tab.name, pred=lambda w: w.kind == "tab-current")
         return pop
 
-    def click(self, name=None, text=None, button=1, timeout=10.0):
-        w = self.wait_widget(name, text, timeout)
-        self.session.click(*w.center, button=button)
+    def click(self, name=None, text=None):
+        w = self.wait_widget(name, text)
+        self.session.click(*w.center)
         return w
+
+    def type_into(self, name, text):
+        self.click(name)
+        self.session.key("ctrl+a")
+        self.session.type(text)
+
+    def add_city(self, entry):
+        self.click("worldClockAdd")
+        self.type_into("worldClockCombo", entry)
+        self.session.key("Escape")  # closes the completion list, keeps the text
+        self.session.key("Return")
 
     def send(self, line):
         self.proc.stdin.write((line + "\n").encode())
@@ -195,12 +195,9 @@ class Pendra:
     def wait(self, timeout=15.0):
         return self.proc.wait(timeout)
 
-    def terminate(self):
+    def stop(self):
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
-
-    def stop(self):
-        self.terminate()
         return self.wait()
 
     def alive(self):
@@ -212,11 +209,7 @@ def _icon_bounds(rgb, w, h, x0, y0):
     colour (its background), or None when there are none."""
     if len(rgb) < w * h * 3:
         return None
-    counts = {}
-    for i in range(0, len(rgb), 3 * 97):
-        px = rgb[i:i + 3]
-        counts[px] = counts.get(px, 0) + 1
-    background = max(counts, key=counts.get)
+    background = Counter(rgb[i:i + 3] for i in range(0, len(rgb), 3 * 97)).most_common(1)[0][0]
     diff = [[sum(abs(a - b) for a, b in zip(rgb[(r * w + c) * 3:(r * w + c) * 3 + 3],
                                              background)) > 60 for c in range(w)]
             for r in range(h)]
@@ -239,8 +232,6 @@ def _parse(line):
 
 
 class Session:
-    """A private desktop session. Use as a context manager."""
-
     _PANEL_HEIGHT = 30
     DEFAULT_TRAY = "tint2"  # XEmbed; "xfce" hosts StatusNotifierItems too
 
@@ -254,17 +245,9 @@ class Session:
         self.artifacts = os.path.join(
             os.environ.get("PENDRA_ARTIFACTS") or os.path.join(BUILD, "session-artifacts"),
             self.name)
-        self._children, self._services, self._shot = [], {}, 0
-        self._x = self.bus = self.dir = self.env = None
+        self._children, self.services, self._shot = [], {}, 0  # services: the newest of a name
+        self._x = self.bus = self.pointer = self.dir = self.env = None
         self.user_kw = {}  # Popen arguments that run a process as the session's user
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-        return False
 
     def path(self, *parts):
         return os.path.join(self.dir, *parts)
@@ -301,39 +284,33 @@ class Session:
     def stop(self):
         if self in _LIVE_SESSIONS:
             _LIVE_SESSIONS.remove(self)
-        for conn in (self._x, self.bus):
+        for conn in (self._x, self.bus, self.pointer):
             if conn:
                 conn.close()
-        self._x = self.bus = None
+        self._x = self.bus = self.pointer = None
         for p in reversed(self._children):
             _kill(p)
         self._children.clear()
-        self._services.clear()
+        self.services.clear()
         if self.dir and os.environ.get("PENDRA_KEEP_SESSION") != "1":
             shutil.rmtree(self.dir, ignore_errors=True)
 
     def _spawn(self, name, cmd, env=None, **kw):
+        if "user" in self.user_kw:  # what the harness wrote, to the session's user
+            subprocess.run(["chown", "-R", "%d:%d" % (self.user_kw["user"], self.user_kw["group"]),
+                            self.dir], check=True)
         with open(self.path(name + ".log"), "ab") as log:
             p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log),
                                  stderr=log, stdin=kw.pop("stdin", subprocess.DEVNULL),
                                  start_new_session=True, **self.user_kw, **kw)
         self._children.append(p)
-        self._services[name] = p
+        self.services[name] = p
         return p
 
-    def own_files(self):
-        """Hands what the harness wrote to the session's user, if it has one."""
-        if "user" in self.user_kw:
-            subprocess.run(["chown", "-R", "%d:%d" % (self.user_kw["user"], self.user_kw["group"]),
-                            self.dir], check=True)
-
-    def service(self, name):
-        return self._services.get(name)
-
-    def kill_service(self, name, sig=signal.SIGKILL):
-        p = self._services.pop(name, None)
+    def kill_service(self, name):
+        p = self.services.pop(name, None)
         if p is not None:
-            _kill(p, sig)
+            _kill(p, signal.SIGKILL)
             self._children.remove(p)
 
     def _run_bus(self, name):
@@ -366,8 +343,12 @@ class Session:
     def start_tray(self, kind):
         """Starts a tray host (also after Pendra, as at a login in any order)."""
         self.tray = kind
+        self._run_tray()
+        wait_until(lambda: all(self._tray_parts()), 20, what="a system tray")
+
+    def _run_tray(self):
         bottom = self.panel == "bottom"
-        if kind == "xfce":
+        if self.tray == "xfce":
             # One panel holding only the notification area, whose plugin owns
             # both org.kde.StatusNotifierWatcher and the XEmbed selection.
             write(os.path.join(self.env["XDG_CONFIG_HOME"], "xfce4", "xfconf",
@@ -384,7 +365,7 @@ class Session:
                   '</property></property></property><property name="plugins" type="empty">'
                   '<property name="plugin-1" type="string" value="systray"/></property>'
                   '</channel>\n' % (8 if bottom else 6, self._PANEL_HEIGHT))
-            self._spawn("xfce4-panel", ["xfce4-panel", "--disable-wm-check"])
+            self._spawn("tray", ["xfce4-panel", "--disable-wm-check"])
         else:
             cfg = write(self.path("tint2rc"),
                         "panel_items = TS\npanel_position = %s center horizontal\n"
@@ -392,8 +373,7 @@ class Session:
                         "systray_padding = 4 2 4\nsystray_icon_size = 22\n"
                         "systray_sort = ascending\ntaskbar_mode = single_desktop\n"
                         % ("bottom" if bottom else "top", self._PANEL_HEIGHT))
-            self._spawn("tint2", ["tint2", "-c", cfg])
-        wait_until(self._tray_up, 20, what="a system tray")
+            self._spawn("tray", ["tint2", "-c", cfg])
 
     def selection_owned(self, name):
         return self._x.get_selection_owner(self._x.intern_atom(name)) != X.NONE
@@ -403,11 +383,8 @@ class Session:
         return [self.selection_owned("_NET_SYSTEM_TRAY_S0")] + (
             [self.bus.has_owner("org.kde.StatusNotifierWatcher")] if self.tray == "xfce" else [])
 
-    def _tray_up(self):
-        return all(self._tray_parts())
-
     def _stop_tray(self):
-        self.kill_service("xfce4-panel" if self.tray == "xfce" else "tint2")
+        self.kill_service("tray")
 
     def restart_tray(self):
         self._stop_tray()
@@ -428,7 +405,6 @@ class Session:
         return wait_until(look, timeout, interval=0.2, what="the icon in the panel")
 
     def grab(self, x, y, w, h):
-        """The screen's RGB bytes in that rectangle."""
         return subprocess.run(
             ["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
              "-depth", "8", "rgb:-"], env=self.env, capture_output=True, timeout=30).stdout
@@ -445,10 +421,11 @@ class Session:
                    "    format = \"<b>%%s</b>\\n%%b\"\n[urgency_critical]\n    timeout = 0\n"
                    % script)
         self._spawn("dunst", ["dunst", "-config", rc])
-        self.wait_for_name("org.freedesktop.Notifications")
+        self.wait_for_notifications()
 
-    def wait_for_name(self, name, timeout=20):
-        wait_until(lambda: self.bus.has_owner(name), timeout, what=name + " on the bus")
+    def wait_for_notifications(self):
+        wait_until(lambda: self.bus.has_owner("org.freedesktop.Notifications"), 20,
+                   what="a notification server")
 
     def _start_pulse(self):
         pulse_dir = self.path("runtime", "pulse")
@@ -459,7 +436,6 @@ class Session:
                     "load-module module-pipe-sink file=%s sink_name=capture format=s16le "
                     "rate=44100 channels=2 use_system_clock_for_timing=yes\n"
                     "set-default-sink capture\n" % (pulse_dir, self.sink_fifo))
-        self.own_files()
         self._spawn("pulseaudio", ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                                    "--disallow-exit", "--use-pid-file=no", "--log-target=stderr",
                                    "-F", cfg], env=dict(self.env, PULSE_RUNTIME_PATH=pulse_dir))
@@ -492,10 +468,10 @@ class Session:
         return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True,
                               text=True, timeout=15).stdout
 
-    def click(self, x, y, button=1):
+    def click(self, x, y):
         self.xdotool("mousemove", x, y)
         time.sleep(0.05)
-        self.xdotool("click", button)
+        self.xdotool("click", 1)
 
     def key(self, *keys):
         self.xdotool("key", *keys)
@@ -525,27 +501,29 @@ class Session:
         return [audioop.rms(data[i:i + per_window], 2) / 32768.0
                 for i in range(0, len(data) - per_window + 1, per_window)]
 
-    def sounding_seconds(self, start=0, threshold=0.01, window_ms=50):
-        return sum(1 for v in self.sound_levels(start, window_ms) if v > threshold) * window_ms / 1000
+    def sounding_seconds(self, start=0):
+        return sum(1 for v in self.sound_levels(start) if v > 0.01) * 0.05
 
-    def sound_report(self, start=0):
-        """What the sound server got since start, for a failure message."""
-        inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
-                                capture_output=True, text=True, **self.user_kw).stdout
-        with open(self.path("pendra-stderr.log"), "a+", errors="replace") as f:
-            f.seek(0)
-            err = f.read()[-3000:]
-        return ("captured %.1f s, sounding %.2f s\nsink inputs:\n%s\npendra stderr:\n%s" %
-                (len(self.sound_levels(start)) / 20, self.sounding_seconds(start),
-                 inputs or "(none)", err))
+    def sounding_now(self, seconds):
+        """Seconds of sound that reach the sink in the next `seconds`."""
+        start = self.capture_position()
+        time.sleep(seconds)
+        return self.sounding_seconds(start)
+
+    def wait_for_sound(self, start, seconds, what, timeout=30):
+        """Waits for more than `seconds` of sound since start; a timeout tells what the sink got."""
+        try:
+            wait_until(lambda: self.sounding_seconds(start) > seconds, timeout, what=what)
+        except TimeoutError:
+            inputs = subprocess.run(["pactl", "list", "sink-inputs"], env=self.env,
+                                    capture_output=True, text=True, **self.user_kw).stdout
+            with open(self.path("pendra-stderr.log"), errors="replace") as f:
+                err = f.read()[-3000:]
+            raise TimeoutError("no %s: sounding %.2f s\nsink inputs:\n%s\npendra stderr:\n%s"
+                               % (what, self.sounding_seconds(start), inputs or "(none)", err))
 
     def start_pendra(self, **kw):
         return Pendra(self, **kw)
-
-
-# Five seconds before a 07:00 alarm; the monotonic clock stays real so that
-# Qt's timers and the sound keep their pace.
-FAKETIME, FAKETIME_ENV = "2026-12-07 06:59:55", {"FAKETIME_DONT_FAKE_MONOTONIC": "1"}
 
 
 def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
@@ -554,7 +532,7 @@ def alarm(label, hour=7, minute=0, ringtone="Radar", enabled=True):
 
 
 class SessionCase(unittest.TestCase):
-    """A test with a session of its own, whose screen is kept at the end."""
+    """A test with a session of its own (its screen kept at the end) and the alarms file."""
 
     session_class, session_options = Session, {}
 
@@ -562,19 +540,12 @@ class SessionCase(unittest.TestCase):
         self.session = self.session_class(self.id(), **self.session_options)
         self.session.start()
         self.addCleanup(self.session.stop)
-
-    def tearDown(self):
-        self.session.screenshot("end")
-
-
-class AlarmsFileCase(SessionCase):
-    """The program's alarms file at hand."""
-
-    def setUp(self):
-        super().setUp()
         self.data = self.session.path("home", ".local", "share", "Pendra")
         self.file = os.path.join(self.data, "alarms.json")
         os.makedirs(self.data, exist_ok=True)
+
+    def tearDown(self):
+        self.session.screenshot("end")
 
     def plant(self, alarms):
         """The alarms file, with no record of an earlier run to report missed alarms from."""
@@ -586,10 +557,11 @@ class AlarmsFileCase(SessionCase):
         with open(self.file, encoding="utf-8") as f:
             return json.load(f)
 
-    def start_ringing(self, alarms, **kw):
-        """The program five seconds before its alarms' minute."""
+    def start_ringing(self, alarms, faketime="2026-12-07 06:59:55", **kw):
+        """The program with these alarms, 5 s before their minute unless told, and self.monitor."""
         self.plant(alarms)
-        return self.session.start_pendra(faketime=FAKETIME, env=FAKETIME_ENV, **kw)
+        self.monitor = self.session.monitor_notifications()
+        return self.session.start_pendra(faketime=faketime, **kw)
 
 
 

@@ -1,5 +1,6 @@
 """Wayland desktops: headless sway with waybar and mako, and GNOME Shell."""
 
+import glob
 import json
 import os
 import pwd
@@ -16,8 +17,6 @@ from .core import Session, Widget, _icon_bounds, wait_until, write
 class _VirtualPointer:
     """A pointer made through the wlr-virtual-pointer protocol, spoken over
     the compositor's Wayland socket: clicks for a Wayland session."""
-
-    BUTTONS = {1: 0x110, 2: 0x112, 3: 0x111}  # evdev BTN_LEFT, BTN_MIDDLE, BTN_RIGHT
 
     def __init__(self, socket_path, extent):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
@@ -36,6 +35,9 @@ class _VirtualPointer:
         self.pointer = next(self.ids)
         self._send(manager, 0, struct.pack("<II", seat, self.pointer))
         self._roundtrip()
+
+    def close(self):
+        self.sock.close()
 
     def _send(self, obj, opcode, body=b""):
         self.sock.sendall(struct.pack("<II", obj, (8 + len(body)) << 16 | opcode) + body)
@@ -68,7 +70,7 @@ class _VirtualPointer:
                 return events
             events.append((obj, word & 0xffff, body))
 
-    def click(self, x, y, button=1):
+    def click(self, x, y):
         t = int(time.monotonic() * 1000) & 0xffffffff
         w, h = self.extent
         self._send(self.pointer, 1, struct.pack("<IIIII", t, x, y, w, h))  # motion_absolute
@@ -76,7 +78,7 @@ class _VirtualPointer:
         self._roundtrip()
         time.sleep(0.05)
         for state in (1, 0):
-            self._send(self.pointer, 2, struct.pack("<III", t, self.BUTTONS[button], state))
+            self._send(self.pointer, 2, struct.pack("<III", t, 0x110, state))  # BTN_LEFT
             self._send(self.pointer, 4, struct.pack("<I", t))
             self._roundtrip()
 
@@ -90,10 +92,8 @@ class WaylandSession(Session):
 
     @classmethod
     def unavailable(cls):
-        """Why this session cannot run here, or None."""
-        for tool in ("sway", "waybar", "mako", "grim"):
-            if not shutil.which(tool):
-                return tool + " is not installed (tools/install-deps.sh installs it)"
+        """Why the session's user cannot run the program here, or None. (A
+        missing package is a failure: tools/install-deps.sh installs them.)"""
         try:
             as_user = cls._as_user()
         except KeyError:
@@ -117,7 +117,6 @@ class WaylandSession(Session):
 
     def _start_bus(self):
         self.env["QT_QPA_PLATFORM"] = "wayland"
-        self.own_files()
         super()._start_bus()
 
     def _start_x(self):
@@ -127,18 +126,12 @@ class WaylandSession(Session):
         env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                    WLR_RENDERER="pixman")
         self._spawn("sway", ["sway", "-c", cfg], env=env)
-        runtime = self.env["XDG_RUNTIME_DIR"]
+        sockets = wait_until(lambda: glob.glob(self.path("runtime", "wayland-*[0-9]")), 20,
+                             what="sway's Wayland socket")
+        self.env["WAYLAND_DISPLAY"] = os.path.basename(sockets[0])
+        self.pointer = _VirtualPointer(sockets[0], self.size)
 
-        def socket():
-            names = [n for n in os.listdir(runtime)
-                     if n.startswith("wayland-") and not n.endswith(".lock")]
-            return names[0] if names else None
-        self.env["WAYLAND_DISPLAY"] = wait_until(socket, 20, what="sway's Wayland socket")
-        self.pointer = _VirtualPointer(os.path.join(runtime, self.env["WAYLAND_DISPLAY"]),
-                                       self.size)
-
-    def start_tray(self, kind):
-        self.tray = kind
+    def _run_tray(self):
         folder = os.path.join(self.env["XDG_CONFIG_HOME"], "waybar")
         write(os.path.join(folder, "config"), json.dumps(
             {"layer": "top", "position": "bottom" if self.panel == "bottom" else "top",
@@ -146,30 +139,18 @@ class WaylandSession(Session):
              "tray": {"icon-size": 20, "spacing": 4}}))
         write(os.path.join(folder, "style.css"), "* { border: none; border-radius: 0; "
               "min-height: 0; }\nwindow#waybar { background: #f0f0f0; }\n")
-        self.own_files()
-        self._spawn("waybar", ["waybar"])
-        wait_until(self._tray_up, 20, what="a system tray")
+        self._spawn("tray", ["waybar"])
 
     def _tray_parts(self):
         return [self.bus.has_owner("org.kde.StatusNotifierWatcher")]
 
-    def _stop_tray(self):
-        self.kill_service("waybar")
-
     def start_dunst(self):
         write(os.path.join(self.env["XDG_CONFIG_HOME"], "mako", "config"), "default-timeout=0\n")
-        self.own_files()
         self._spawn("mako", ["mako"])
-        self.wait_for_name("org.freedesktop.Notifications")
+        self.wait_for_notifications()
 
-    def stop(self):
-        if getattr(self, "pointer", None):
-            self.pointer.sock.close()
-            self.pointer = None
-        super().stop()
-
-    def click(self, x, y, button=1):
-        self.pointer.click(x, y, button)
+    def click(self, x, y):
+        self.pointer.click(x, y)
 
     def grab(self, x, y, w, h):
         ppm = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"],
@@ -179,12 +160,8 @@ class WaylandSession(Session):
         return parts[3] if len(parts) == 4 else b""
 
     def screenshot(self, label):
-        out = self._shot_path(label)
-        png = subprocess.run(["grim", "-"], env=self.env, capture_output=True, timeout=30,
-                             **self.user_kw).stdout
-        with open(out, "wb") as f:
-            f.write(png)
-        return out
+        return write(self._shot_path(label), subprocess.run(
+            ["grim", "-"], env=self.env, capture_output=True, timeout=30, **self.user_kw).stdout)
 
     def desktop_content(self):
         """The bounds of what is shown off the panel (the one window or
@@ -205,14 +182,6 @@ class GnomeSession(WaylandSession):
     EXTENSION, DEFAULT_TRAY = "ubuntu-appindicators@ubuntu.com", "gnome"
     ITEMS = ("Object.keys(Main.panel.statusArea).filter(k => k.startsWith('appindicator-'))"
              ".map(k => Main.panel.statusArea[k])")
-
-    @classmethod
-    def unavailable(cls):
-        if not shutil.which("gnome-shell") or not shutil.which("gjs"):
-            return "gnome-shell or gjs is not installed (tools/install-deps.sh installs them)"
-        if not os.path.isdir("/usr/share/gnome-shell/extensions/" + cls.EXTENSION):
-            return "gnome-shell-extension-appindicator is not installed"
-        return super().unavailable()
 
     def _start_bus(self):
         super()._start_bus()
@@ -240,8 +209,7 @@ class GnomeSession(WaylandSession):
         time.sleep(0.5)
 
     def eval(self, script):
-        """The shell's Eval of a JavaScript expression: the JSON text of its
-        value, or None."""
+        """The JSON text of a JavaScript expression's value in the shell, or None."""
         try:
             ok, value = self.bus.call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell",
                                       "Eval", "s", script)
@@ -249,26 +217,24 @@ class GnomeSession(WaylandSession):
             return None
         return value if ok else None
 
-    def start_tray(self, kind):
-        self.tray = kind
+    def _run_tray(self):
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "['%s']" % self.EXTENSION)
-        wait_until(self._tray_up, 20, what="a system tray")
 
     def _stop_tray(self):
         self._gsettings("set", "org.gnome.shell", "enabled-extensions", "[]")
 
     def start_dunst(self):
-        self.wait_for_name("org.freedesktop.Notifications")
+        self.wait_for_notifications()
 
-    def click(self, x, y, button=1):
+    def click(self, x, y):
         self.eval(
             "(() => { const d = global._pendraPointer;"
             " const t = GLib.get_monotonic_time();"
             " d.notify_absolute_motion(t, %d, %d); return 1; })()" % (x, y))
         time.sleep(0.05)
         for state in ("PRESSED", "RELEASED"):
-            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), %d,"
-                      " imports.gi.Clutter.ButtonState.%s), 1" % (button, state))
+            self.eval("global._pendraPointer.notify_button(GLib.get_monotonic_time(), 1,"
+                      " imports.gi.Clutter.ButtonState.%s), 1" % state)
 
     def boxes(self, actors):
         """[x, y, w, h] of each actor that a JavaScript array expression lists."""
