@@ -305,6 +305,10 @@ StatusNotifierItem::StatusNotifierItem(const QString& id, QObject* parent)
         emit watcherChanged(false);
     });
 
+    bus.connect(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService,
+                QStringLiteral("StatusNotifierItemUnregistered"), this,
+                SLOT(itemUnregistered(QString)));
+
     QDBusMessage ask = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
@@ -396,6 +400,16 @@ void StatusNotifierItem::confirmRegistration() {
             registerWithWatcher();
         }
     });
+}
+
+// The host may also drop an item it listed for a while (GNOME's extension,
+// when its own search for items and our registration created two): if the
+// dropped one was ours and none is left, the icon is gone from the panel.
+void StatusNotifierItem::itemUnregistered(const QString& item) {
+    const QString unique = QDBusConnection::sessionBus().baseService();
+    if (registered_ && watcherPresent_ && (item.startsWith(service_) || item.startsWith(unique))) {
+        QTimer::singleShot(300, this, &StatusNotifierItem::confirmRegistration);
+    }
 }
 
 void StatusNotifierItem::setRegistered(bool registered) {

@@ -57,6 +57,9 @@ signals:
     void newTitle();
     void layoutUpdated();
 
+private slots:
+    void itemUnregistered(const QString& item);
+
 private:
     void registerWithWatcher();
     void confirmRegistration();
