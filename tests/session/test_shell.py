@@ -78,6 +78,13 @@ class Tabs(SessionCase):
         app.wait_widget("timerSeconds", text="03")
         time.sleep(1.0)
         self.assertLess(s.sounding_now(2.0), 0.2, "still ringing after Dismiss")
+        # An alert left on screen by a program that has ended could not be answered.
+        app.type_into("timerSeconds", "1")
+        app.click("timerStart")
+        self.monitor.wait_for_notify(2, timeout=20)
+        wait_until(lambda: s.dunst_shown_count() >= 1, 10, what="dunst to show it again")
+        self.assertEqual(app.stop(), 0)
+        wait_until(lambda: s.dunst_shown_count() == 0, 10, what="the alert closed at the end")
 
     def test_the_stopwatch_runs_on_while_the_popover_is_closed(self):
         app = self.app
