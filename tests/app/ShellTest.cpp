@@ -247,13 +247,11 @@ TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgramWithNothingSchedule
     EXPECT_TRUE(delegate->isPopoverShown());
     EXPECT_TRUE(delegate->popover()->isFramed());
     // The icon's tooltip follows the alarms, on the preferred clock.
-    EXPECT_EQ(delegate->notifierItem()->toolTip(), "Pendra");
     UserDefaults::standard().setBool("com.Zentho.Do24HourTime", true);
     AlarmViewController* alarms = delegate->viewController()->tabViewController()->alarmsPanel();
     alarms->newAlarmButtonClicked();
     alarms->doneBtnPressed();
-    EXPECT_TRUE(delegate->notifierItem()->toolTip().endsWith(":00"))
-        << delegate->notifierItem()->toolTip().toStdString();
+    EXPECT_EQ(delegate->notifierItem()->toolTip().right(3), ":00");
     auto pending = makeNotification();
     pending->identifier = "timer-";
     pending->deliveryDate = QDateTime::currentDateTime().addDays(1);
