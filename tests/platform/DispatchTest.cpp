@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileWrites.h"
 #include "platform/SerialQueue.h"
 #include "platform/TimerSource.h"
 #include "support/TestEnvironment.h"
@@ -53,6 +54,25 @@ TEST(SerialQueueTest, DestructionRunsWhatIsQueued) {
         }
     }
     EXPECT_EQ(ran.load(), 10);
+}
+
+// A value handed over while the last one is being written is written after
+// it, not left waiting for a further change (or lost at quit).
+TEST(LatestWriteTest, AValueHandedOverDuringAWriteIsWrittenNext) {
+    std::vector<int> written;
+    LatestWrite<int>* latest = nullptr;
+    LatestWrite<int> saver([&](const int& v) {
+        written.push_back(v);
+        if (v == 1) {
+            latest->post(2);
+        }
+        return true;
+    });
+    latest = &saver;
+    saver.post(1);
+    waitForFileWrites();
+    waitForFileWrites();  // the second write queued behind the first wait
+    EXPECT_EQ(written, (std::vector<int>{1, 2}));
 }
 
 TEST(MainQueueTest, BlocksFromAWorkerRunOnTheMainThread) {
