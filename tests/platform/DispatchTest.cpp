@@ -3,6 +3,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -56,23 +57,28 @@ TEST(SerialQueueTest, DestructionRunsWhatIsQueued) {
     EXPECT_EQ(ran.load(), 10);
 }
 
-// A value handed over while the last one is being written is written after
-// it, not left waiting for a further change (or lost at quit).
-TEST(LatestWriteTest, AValueHandedOverDuringAWriteIsWrittenNext) {
+// Values handed over while the queue is busy cost one write, of the newest;
+// one handed over during a write is written after it, not left waiting for a
+// further change (or lost at quit).
+TEST(LatestWriteTest, TheNewestIsWrittenAlsoWhenHandedOverDuringAWrite) {
     std::vector<int> written;
     LatestWrite<int>* latest = nullptr;
     LatestWrite<int> saver([&](const int& v) {
         written.push_back(v);
-        if (v == 1) {
-            latest->post(2);
+        if (v == 2) {
+            latest->post(3);
         }
         return true;
     });
     latest = &saver;
+    std::promise<void> busy;
+    writeFileAsync([f = busy.get_future().share()] { f.wait(); });
     saver.post(1);
+    saver.post(2);
+    busy.set_value();
     waitForFileWrites();
-    waitForFileWrites();  // the second write queued behind the first wait
-    EXPECT_EQ(written, (std::vector<int>{1, 2}));
+    waitForFileWrites();  // the third write queued behind the first wait
+    EXPECT_EQ(written, (std::vector<int>{2, 3}));
 }
 
 TEST(MainQueueTest, BlocksFromAWorkerRunOnTheMainThread) {
