@@ -62,15 +62,13 @@ TEST(SerialQueueTest, DestructionRunsWhatIsQueued) {
 // further change (or lost at quit).
 TEST(LatestWriteTest, TheNewestIsWrittenAlsoWhenHandedOverDuringAWrite) {
     std::vector<int> written;
-    LatestWrite<int>* latest = nullptr;
     LatestWrite<int> saver([&](const int& v) {
         written.push_back(v);
         if (v == 2) {
-            latest->post(3);
+            saver.post(3);
         }
         return true;
     });
-    latest = &saver;
     std::promise<void> busy;
     writeFileAsync([f = busy.get_future().share()] { f.wait(); });
     saver.post(1);
