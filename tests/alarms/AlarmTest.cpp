@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 
 #include "alarms/AlarmRules.h"
+#include "alarms/AlarmSaver.h"
 #include "alarms/AlarmStore.h"
 #include "platform/Clock.h"
+#include "platform/RunRecord.h"
 #include "support/StdoutCapture.h"
 #include "worldclock/ZoneTestSupport.h"
 
@@ -254,6 +256,17 @@ TEST_F(AlarmStoreTest, WritesReplaceAtomicallyAndAFileInPlaceOfTheFolderIsLeftAl
     // Replaced by a rename: the old file, still open, holds the old list.
     EXPECT_EQ(QJsonDocument::fromJson(old.readAll()).array().size(), 1);
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{"alarms.json"}) << "no temp left";
+
+    // A save that failed (the folder gone) is made by the next, though the list is the same.
+    RunRecord record(root.path() + "/run");
+    AlarmSaver saver(store, record);
+    QDir(folder()).removeRecursively();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        saver.save({sample(6, "one")});
+        saver.flush();
+        QDir().mkpath(folder());
+    }
+    EXPECT_EQ(QJsonDocument::fromJson(readAll(store.filePath())).array().size(), 1);
 
     // A plain file where the folder should be: reported and left alone.
     QDir(root.path() + "/deep").removeRecursively();

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
+#include "alarms/AlarmViewController.h"
 #include "app/AppDelegate.h"
 #include "app/Popover.h"
 #include "app/SingleInstance.h"
@@ -24,6 +25,7 @@
 #include "common/NotificationReceiver.h"
 #include "platform/Autostart.h"
 #include "platform/DateFormatSource.h"
+#include "platform/StatusNotifierItem.h"
 #include "platform/UserDefaults.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestEnvironment.h"
@@ -244,8 +246,14 @@ TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgramWithNothingSchedule
     // follow the window giving way to a tray).
     EXPECT_TRUE(delegate->isPopoverShown());
     EXPECT_TRUE(delegate->popover()->isFramed());
+    // The icon's tooltip follows the alarms, on the preferred clock.
+    UserDefaults::standard().setBool("com.Zentho.Do24HourTime", true);
+    AlarmViewController* alarms = delegate->viewController()->tabViewController()->alarmsPanel();
+    alarms->newAlarmButtonClicked();
+    alarms->doneBtnPressed();
+    EXPECT_EQ(delegate->notifierItem()->toolTip().right(3), ":00");
     auto pending = makeNotification();
-    pending->identifier = "alarm-0-0";
+    pending->identifier = "timer-";
     pending->deliveryDate = QDateTime::currentDateTime().addDays(1);
     center.scheduleNotification(pending);
 
@@ -259,7 +267,7 @@ TEST_F(QuitTest, UntickedCancelAsksAgainAndQuitEndsTheProgramWithNothingSchedule
     EXPECT_EQ(delegate->applicationShouldTerminate(), TerminateReply::TerminateCancel);
     EXPECT_EQ(delegate->quitAlert(), shown);
     EXPECT_EQ(terminated.count(), 0);
-    EXPECT_EQ(center.scheduledNotifications().size(), 1);
+    EXPECT_EQ(center.scheduledNotifications().size(), 2);
     answer(/*quit=*/true, /*suppress=*/false);
     EXPECT_EQ(terminated.count(), 1);
     EXPECT_EQ(delegate->reply(), TerminateReply::TerminateNow);

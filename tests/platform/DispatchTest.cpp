@@ -3,11 +3,13 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <numeric>
 #include <thread>
 #include <vector>
 
+#include "platform/FileWrites.h"
 #include "platform/SerialQueue.h"
 #include "platform/TimerSource.h"
 #include "support/TestEnvironment.h"
@@ -53,6 +55,28 @@ TEST(SerialQueueTest, DestructionRunsWhatIsQueued) {
         }
     }
     EXPECT_EQ(ran.load(), 10);
+}
+
+// Values handed over while the queue is busy cost one write, of the newest;
+// one handed over during a write is written after it, not left waiting for a
+// further change (or lost at quit).
+TEST(LatestWriteTest, TheNewestIsWrittenAlsoWhenHandedOverDuringAWrite) {
+    std::vector<int> written;
+    LatestWrite<int> saver([&](const int& v) {
+        written.push_back(v);
+        if (v == 2) {
+            saver.post(3);
+        }
+        return true;
+    });
+    std::promise<void> busy;
+    writeFileAsync([f = busy.get_future().share()] { f.wait(); });
+    saver.post(1);
+    saver.post(2);
+    busy.set_value();
+    waitForFileWrites();
+    waitForFileWrites();  // the third write queued behind the first wait
+    EXPECT_EQ(written, (std::vector<int>{2, 3}));
 }
 
 TEST(MainQueueTest, BlocksFromAWorkerRunOnTheMainThread) {

@@ -25,11 +25,11 @@ namespace pendra {
 namespace {
 
 TEST(TimerRecord, CountsFiringsAndEndsWhenNothingIsLeft) {
-    // Merged firings all count; a long sleep ends the countdown at once on wake.
-    Timer t(1, 0, 0, "Radar");
-    ASSERT_TRUE(t.countDown(3599));
-    EXPECT_EQ(t.secondsToCount(), 1);
-    EXPECT_FALSE(t.countDown(3600));
+    // Merged firings all count, hours too; a long sleep ends the countdown at once on wake.
+    Timer t(2, 0, 0, "Radar");
+    ASSERT_TRUE(t.countDown(3539));
+    EXPECT_EQ(QList<qint64>({t.hoursLeft, t.minutesLeft, t.secondsLeft}), QList<qint64>({1, 1, 1}));
+    EXPECT_FALSE(t.countDown(7200));
     EXPECT_EQ(t.secondsToCount(), 0);
 }
 
@@ -243,6 +243,7 @@ TEST_F(TimerPanel, ARealSourceSurvivesRacingTransitionsAndResumesMidSecond) {
     ASSERT_EQ(shown(), "00:59:59") << "paused within the first second";
     test::waitUntil([] { return false; }, 1100);
     click(panel->startPauseResumeBtn());
+    EXPECT_GT(panel->tickDriver().elapsed(), -std::chrono::milliseconds(950)) << "not a new second";
     test::waitUntil([] { return false; }, 300);
     EXPECT_EQ(shown(), "00:59:59");
     EXPECT_TRUE(test::waitUntil([&] { return shown() == "00:59:58"; }, 2000));
