@@ -9,6 +9,7 @@ is reported as missing. PENDRA_BENCH_QUICK=1 makes a short smoke run.
 """
 import json
 import os
+import re
 import signal
 import statistics
 import subprocess
@@ -203,7 +204,7 @@ def tray_ready(session, watch, binary, env=None, stdin=False, open_timeout=3, se
     not come. p.first_pixels is the click to the popup's first drawing.
     """
     t0 = time.monotonic()
-    p = harness.Pendra(session, binary=binary, env=env, stdin=stdin)
+    p = harness.core.Pendra(session, binary=binary, env=env, stdin=stdin)
     pid = p.proc.pid
     p.first_pixels = p.quiet_at = None
     t_icon, icon = watch.tray_icon(pid, timeout=60)
@@ -350,12 +351,12 @@ def measure_tabs(s, watch, fig, pendra):
     pid = p.proc.pid
     for i, tab in enumerate(TABS):
         p.send("introspect on")
-        t = p.wait_widget("tab-%d" % i, timeout=15)
+        t = wait_control(p, "tab-%d" % i)
         if t.kind != "tab-current":
             s.click(*t.center)
-            p.wait_widget("tab-%d" % i, pred=lambda w: w.kind == "tab-current", timeout=15)
+            wait_control(p, "tab-%d" % i, pred=lambda w: w.kind == "tab-current")
         p.send("introspect off")
-        p.wait_for_line("^introspect off$", start=len(p.lines) - 1)
+        line_after(p, "^introspect off$", start=len(p.lines) - 1)
         time.sleep(1)
         cpu, wk = cost(pid, SPAN)
         fig.add("idle_open_%s_cpu_pct.pendra" % tab, cpu)
@@ -381,7 +382,7 @@ def pendra_stopwatch_visible(s, watch, pendra):
         if not ready:
             return None, None
         p.send("introspect off")
-        p.wait_for_line("^introspect off$")
+        line_after(p, "^introspect off$")
         p.send("click startStopBtn")
         time.sleep(1)
         return cost(p.proc.pid, SPAN)
@@ -456,7 +457,7 @@ def measure_accuracy(s, watch, fig, pendra, busy):
         def click(name):
             start = len(p.lines)
             p.send("click " + name)
-            m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
+            m = line_after(p, r"^clicked-at (\d+\.\d+)$", start=start)
             return float(m.group(1))
 
         sw_start = click("startStopBtn")
@@ -567,7 +568,7 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
     env = {"PENDRA_TEST_COMMANDS": "1", "FAKETIME_DONT_FAKE_MONOTONIC": "1",
            "FAKETIME": fake_clock_at(minute),
            "LD_PRELOAD": "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"}
-    dunst = s.service("dunst")
+    dunst = s.services.get("dunst")
     with Load(busy):
         p, _, ready, _ = tray_ready(s, watch, pendra, env=env, stdin=True)
         if not ready:
@@ -612,7 +613,7 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
         try:
             start = len(p.lines)
             p.send("click timerStart")
-            m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
+            m = line_after(p, r"^clicked-at (\d+\.\d+)$", start=start)
             end = float(m.group(1)) + wall_offset() + 5
             v = onset_ms(s, at, end)
             log("    timer onset %s ms" % v)
@@ -623,6 +624,18 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
         stop(p.proc)
 
 
+def line_after(p, pattern, start=0, timeout=15.0):
+    """The first line from `start` on that matches: the harness's search
+    starts at the first line, and the bench repeats its commands."""
+    rx = re.compile(pattern)
+    return harness.wait_until(lambda: next((m for m in map(rx.search, p.lines[start:]) if m),
+                                           None), timeout, interval=0.02, what=pattern)
+
+
+def wait_control(p, name, pred=None, timeout=15.0):
+    return harness.wait_until(lambda: p.widget(name, pred=pred), timeout, what=name)
+
+
 def fresh_widget(p, name, pred=None, timeout=15):
     """The control `name` as a dump made after now shows it. The program
     dumps only what changed, and dumps before it echoes the next command."""
@@ -631,7 +644,7 @@ def fresh_widget(p, name, pred=None, timeout=15):
         start = len(p.lines)
         p.send("introspect on")
         p.send("introspect off")
-        p.wait_for_line("^introspect off$", start=start)
+        line_after(p, "^introspect off$", start=start)
         w = p.widget(name)
         if w and (pred is None or pred(w)):
             return w
@@ -754,12 +767,16 @@ def run(fig):
         for name, part in parts:
             log("run %d/%d: %s" % (i + 1, RUNS, name))
             try:
-                with harness.Session("bench-%d-%s" % (i, name.split()[0].strip(","))) as s:
+                s = harness.Session("bench-%d-%s" % (i, name.split()[0].strip(",")))
+                s.start()
+                try:
                     watch = XWatch(s.display)
                     try:
                         part(s, watch)
                     finally:
                         watch.close()
+                finally:
+                    s.stop()
             except Exception as e:  # a benchmark reports a hiccup, it does not fail on it
                 log("  %s stopped early: %s: %s" % (name, type(e).__name__, e))
 

@@ -1,6 +1,7 @@
 """The session bus through jeepney: calls, and a monitor of the notification traffic."""
 
 import threading
+import time
 
 from jeepney import (DBusAddress, HeaderFields, MatchRule, MessageType, new_method_call,
                      new_signal)
@@ -39,7 +40,7 @@ class Bus:
 
 
 class NotificationMonitor:
-    """Notify calls (dicts: summary, body, actions, hints, timeout, id) and the
+    """Notify calls (dicts: summary, body, actions, hints, timeout, id, time) and the
     server's NotificationClosed signals, as the bus carries them."""
 
     def __init__(self, address):
@@ -64,7 +65,7 @@ class NotificationMonitor:
                 _app, _replaces, _icon, summary, body, actions, hints, timeout = msg.body
                 call = {"summary": summary, "body": body, "actions": list(actions),
                         "hints": {k: v[1] for k, v in hints.items()}, "timeout": timeout,
-                        "id": None}
+                        "id": None, "time": time.time()}  # the bench times rings by it
                 pending[(fields.get(HeaderFields.sender), msg.header.serial)] = call
                 self.calls.append(call)
             elif kind == MessageType.method_return:
