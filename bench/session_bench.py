@@ -9,7 +9,6 @@ is reported as missing. PENDRA_BENCH_QUICK=1 makes a short smoke run.
 """
 import json
 import os
-import re
 import signal
 import statistics
 import subprocess
@@ -351,12 +350,12 @@ def measure_tabs(s, watch, fig, pendra):
     pid = p.proc.pid
     for i, tab in enumerate(TABS):
         p.send("introspect on")
-        t = wait_control(p, "tab-%d" % i)
+        t = p.wait_widget("tab-%d" % i, timeout=15)
         if t.kind != "tab-current":
             s.click(*t.center)
-            wait_control(p, "tab-%d" % i, pred=lambda w: w.kind == "tab-current")
+            p.wait_widget("tab-%d" % i, pred=lambda w: w.kind == "tab-current", timeout=15)
         p.send("introspect off")
-        line_after(p, "^introspect off$", start=len(p.lines) - 1)
+        p.wait_for_line("^introspect off$", start=len(p.lines) - 1)
         time.sleep(1)
         cpu, wk = cost(pid, SPAN)
         fig.add("idle_open_%s_cpu_pct.pendra" % tab, cpu)
@@ -382,7 +381,7 @@ def pendra_stopwatch_visible(s, watch, pendra):
         if not ready:
             return None, None
         p.send("introspect off")
-        line_after(p, "^introspect off$")
+        p.wait_for_line("^introspect off$")
         p.send("click startStopBtn")
         time.sleep(1)
         return cost(p.proc.pid, SPAN)
@@ -457,7 +456,7 @@ def measure_accuracy(s, watch, fig, pendra, busy):
         def click(name):
             start = len(p.lines)
             p.send("click " + name)
-            m = line_after(p, r"^clicked-at (\d+\.\d+)$", start=start)
+            m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
             return float(m.group(1))
 
         sw_start = click("startStopBtn")
@@ -613,7 +612,7 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
         try:
             start = len(p.lines)
             p.send("click timerStart")
-            m = line_after(p, r"^clicked-at (\d+\.\d+)$", start=start)
+            m = p.wait_for_line(r"^clicked-at (\d+\.\d+)$", start=start)
             end = float(m.group(1)) + wall_offset() + 5
             v = onset_ms(s, at, end)
             log("    timer onset %s ms" % v)
@@ -624,18 +623,6 @@ def measure_onset(s, watch, fig, pendra, busy, hung):
         stop(p.proc)
 
 
-def line_after(p, pattern, start=0, timeout=15.0):
-    """The first line from `start` on that matches: the harness's search
-    starts at the first line, and the bench repeats its commands."""
-    rx = re.compile(pattern)
-    return harness.wait_until(lambda: next((m for m in map(rx.search, p.lines[start:]) if m),
-                                           None), timeout, interval=0.02, what=pattern)
-
-
-def wait_control(p, name, pred=None, timeout=15.0):
-    return harness.wait_until(lambda: p.widget(name, pred=pred), timeout, what=name)
-
-
 def fresh_widget(p, name, pred=None, timeout=15):
     """The control `name` as a dump made after now shows it. The program
     dumps only what changed, and dumps before it echoes the next command."""
@@ -644,7 +631,7 @@ def fresh_widget(p, name, pred=None, timeout=15):
         start = len(p.lines)
         p.send("introspect on")
         p.send("introspect off")
-        line_after(p, "^introspect off$", start=start)
+        p.wait_for_line("^introspect off$", start=start)
         w = p.widget(name)
         if w and (pred is None or pred(w)):
             return w

@@ -120,12 +120,12 @@ class Pendra:
                 self.changed.notify_all()
         log.close()
 
-    def wait_for_line(self, pattern, timeout=15.0):
+    def wait_for_line(self, pattern, timeout=15.0, start=0):
         rx = re.compile(pattern)
 
         def found():
             over = not self._reader.is_alive()  # checked first: no line can come after
-            m = next((m for m in map(rx.search, self.lines) if m), None)
+            m = next((m for m in map(rx.search, self.lines[start:]) if m), None)
             if not m and over:
                 raise TimeoutError("the output ended")
             return m
@@ -147,8 +147,8 @@ class Pendra:
         return next((w for w in self.screen()[1] if name in (None, w.name)
                      and text in (None, w.text) and (pred is None or pred(w))), None)
 
-    def wait_widget(self, name=None, text=None, pred=None):
-        return wait_until(lambda: self.widget(name, text, pred), 10,
+    def wait_widget(self, name=None, text=None, pred=None, timeout=10.0):
+        return wait_until(lambda: self.widget(name, text, pred), timeout,
                           what="widget %r %r" % (name, text))
 
     def wait_window(self, name, timeout=10.0, present=True):
